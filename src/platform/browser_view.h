@@ -1,0 +1,64 @@
+#pragma once
+// The embedded browser: a QWebEngineView on the application's one persistent profile,
+// so every browser of the application shares the platform login.
+
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+class QWebEngineProfile;
+
+namespace platform {
+
+class DomBridge;
+
+// The shared persistent profile (created on first use, lives until the process ends).
+QWebEngineProfile* shared_profile();
+
+// Page whose script message boxes are modal boxes titled "来自网页的消息" with "确定"
+// (and "取消" for confirm and prompt).
+class WebPage : public QWebEnginePage {
+  Q_OBJECT
+ public:
+  explicit WebPage(QWebEngineProfile* profile, QObject* parent = nullptr);
+  // Number of script message boxes open right now (nested calls wait on them).
+  static int open_dialogs();
+
+ protected:
+  void javaScriptAlert(const QUrl& origin, const QString& msg) override;
+  bool javaScriptConfirm(const QUrl& origin, const QString& msg) override;
+  bool javaScriptPrompt(const QUrl& origin, const QString& msg, const QString& def,
+                        QString* result) override;
+};
+
+class BrowserView : public QWebEngineView {
+  Q_OBJECT
+ public:
+  explicit BrowserView(QWidget* parent = nullptr);
+  ~BrowserView() override;
+
+  // Navigates to address as typed (no scheme: "http://" is assumed; empty: about:blank).
+  void navigate(const QString& address);
+  QString current_address() const;
+  void go_back();
+  void go_forward();
+  // 4 when the document is completely loaded, 1 while loading, 0 before any load.
+  int ready_state() const;
+  // Enables or disables user input on the control (automation still works).
+  void set_input_enabled(bool enabled);
+
+  WebPage* web_page() const;
+  // The DOM bridge of this view (agent script in an isolated world).
+  DomBridge& bridge();
+
+ signals:
+  void document_title_changed(const QString& title);
+
+ private:
+  int ready_state_ = 0;
+  DomBridge* bridge_ = nullptr;
+};
+
+}  // namespace platform

@@ -1,0 +1,48 @@
+#pragma once
+// The data directory's files: key files in the private-profile format (every value in
+// a section named like its key) and whole-file texts. GBK bytes throughout.
+
+#include <string>
+#include <string_view>
+
+namespace settings {
+
+// A read uses a 10240-byte buffer including the terminating zero.
+inline constexpr std::size_t kReadBuffer = 10240;
+
+// Paths are in the file system's own encoding (UTF-8 here); file contents are GBK.
+// exe_dir has no trailing separator.
+std::string data_dir(std::string_view exe_dir);                            // exe_dir + "/data"
+std::string data_file(std::string_view exe_dir, std::string_view name);   // data_dir + "/" + name
+bool ensure_data_dir(std::string_view exe_dir);                            // failure ignored by callers
+
+// File names of the data directory (GBK where they are not ASCII).
+inline constexpr const char* kConfigure = "configure.ini";
+inline constexpr const char* kProductNames = "productname.ini";
+inline constexpr const char* kIntroduct = "Introduct.ini";
+inline constexpr const char* kProductNotice = "ProductNotice.ini";
+inline constexpr const char* kComplaint = "Complaint.txt";
+inline constexpr const char* kWebHistory = "web.txt";
+inline constexpr const char* kSetcolor = "Setcolor.htm";
+inline constexpr const char* kRgb = "rgb.html";
+
+// Value of key in section key; empty when the file, section or key is missing.
+// Section and key names match without regard to ASCII case; a value longer than
+// 10239 bytes is cut there.
+std::string read_key(const std::string& file, std::string_view key);
+// General form (section and key differ).
+std::string read_profile(const std::string& file, std::string_view section, std::string_view key);
+
+// Sets key in section key, creating file and section as needed; everything else of
+// the file is kept. Writes atomically (temporary file, then rename); skips the write
+// when nothing would change. Returns false on failure (callers ignore it).
+bool write_key(const std::string& file, std::string_view key, std::string_view value);
+bool write_profile(const std::string& file, std::string_view section, std::string_view key,
+                   std::string_view value);
+
+// Whole-file texts. A missing file reads as empty.
+std::string read_whole_file(const std::string& path);
+bool write_whole_file(const std::string& path, std::string_view bytes);  // atomic replace
+bool delete_file(const std::string& path);
+
+}  // namespace settings
