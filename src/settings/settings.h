@@ -32,6 +32,8 @@ inline constexpr const char* kRgb = "rgb.html";
 std::string read_key(const std::string& file, std::string_view key);
 // General form (section and key differ).
 std::string read_profile(const std::string& file, std::string_view section, std::string_view key);
+// True when the file holds key in section key (even with an empty value).
+bool has_key(const std::string& file, std::string_view key);
 
 // Sets key in section key, creating file and section as needed; everything else of
 // the file is kept. Writes atomically (temporary file, then rename); skips the write
