@@ -59,6 +59,7 @@ class BrowserView : public QWebEngineView {
  private:
   int ready_state_ = 0;
   DomBridge* bridge_ = nullptr;
+  QObject* input_gate_ = nullptr;  // filters user input while it is disabled
 };
 
 }  // namespace platform

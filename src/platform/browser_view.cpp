@@ -1,0 +1,264 @@
+#include "platform/browser_view.h"
+
+#include <QApplication>
+#include <QChildEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+#include <QWebEngineHistory>
+#include <QWebEngineProfile>
+
+#include "platform/dialogs.h"
+#include "platform/dom_bridge.h"
+
+namespace platform {
+
+QWebEngineProfile* shared_profile() {
+  static QPointer<QWebEngineProfile> profile;
+  if (!profile) {
+    // Parented to the application so that it goes before the engine shuts down.
+    profile = new QWebEngineProfile(QStringLiteral("tessaro"), qApp);
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString dir = base + QStringLiteral("/webprofile");
+    QDir().mkpath(dir);
+    profile->setPersistentStoragePath(dir);
+    profile->setCachePath(dir + QStringLiteral("/cache"));
+    profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
+  }
+  return profile;
+}
+
+// ---------------------------------------------------------------------------------------
+// Script message boxes
+
+namespace {
+
+int g_open_dialogs = 0;
+
+struct OpenDialogCount {
+  OpenDialogCount() { ++g_open_dialogs; }
+  ~OpenDialogCount() { --g_open_dialogs; }
+};
+
+QWidget* dialog_parent(QWebEnginePage* page) {
+  QWidget* view = QWebEngineView::forPage(page);
+  return view ? view->window() : nullptr;
+}
+
+// Shows a message box with the given buttons; returns the index of the button pressed,
+// -1 when the box was closed otherwise (Escape, window close, owner gone).
+int run_box(QWebEnginePage* page, QMessageBox::Icon icon, const QString& msg,
+            const QStringList& captions) {
+  OpenDialogCount count;
+  QPointer<QMessageBox> box =
+      new QMessageBox(icon, kWebMessageTitle, msg, QMessageBox::NoButton, dialog_parent(page));
+  QList<QPushButton*> buttons;
+  for (int i = 0; i < captions.size(); ++i) {
+    buttons << box->addButton(captions[i], i == 0 ? QMessageBox::AcceptRole
+                                                  : QMessageBox::RejectRole);
+  }
+  box->setDefaultButton(buttons.first());
+  box->setEscapeButton(buttons.last());
+  box->setTextFormat(Qt::PlainText);
+  box->exec();
+  if (!box) return -1;
+  const int pressed = buttons.indexOf(qobject_cast<QPushButton*>(box->clickedButton()));
+  delete box.data();
+  return pressed;
+}
+
+}  // namespace
+
+WebPage::WebPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {}
+
+int WebPage::open_dialogs() { return g_open_dialogs; }
+
+void WebPage::javaScriptAlert(const QUrl&, const QString& msg) {
+  run_box(this, QMessageBox::Warning, msg, {kOkCaption});
+}
+
+bool WebPage::javaScriptConfirm(const QUrl&, const QString& msg) {
+  return run_box(this, QMessageBox::Question, msg, {kOkCaption, kCancelCaption}) == 0;
+}
+
+bool WebPage::javaScriptPrompt(const QUrl&, const QString& msg, const QString& def,
+                               QString* result) {
+  OpenDialogCount count;
+  QPointer<QDialog> dlg = new QDialog(dialog_parent(this));
+  dlg->setWindowTitle(kWebMessageTitle);
+  auto* layout = new QVBoxLayout(dlg);
+  auto* label = new QLabel(msg, dlg);
+  label->setTextFormat(Qt::PlainText);
+  label->setWordWrap(true);
+  auto* edit = new QLineEdit(def, dlg);
+  edit->setAccessibleName(msg);
+  label->setBuddy(edit);
+  auto* box = new QDialogButtonBox(dlg);
+  QPushButton* ok = box->addButton(kOkCaption, QDialogButtonBox::AcceptRole);
+  box->addButton(kCancelCaption, QDialogButtonBox::RejectRole);
+  ok->setDefault(true);
+  QObject::connect(box, &QDialogButtonBox::accepted, dlg, &QDialog::accept);
+  QObject::connect(box, &QDialogButtonBox::rejected, dlg, &QDialog::reject);
+  layout->addWidget(label);
+  layout->addWidget(edit);
+  layout->addWidget(box);
+  edit->selectAll();
+  edit->setFocus();
+  const int rc = dlg->exec();
+  if (!dlg) return false;
+  const bool accepted = rc == QDialog::Accepted;
+  if (accepted && result) *result = edit->text();
+  delete dlg.data();
+  return accepted;
+}
+
+// ---------------------------------------------------------------------------------------
+// Input gate: swallows input that comes from the window system (the user) while input is
+// disabled. Events posted by the application itself (automation) are not spontaneous and
+// pass.
+
+namespace {
+
+bool is_user_input(QEvent::Type t) {
+  switch (t) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::InputMethod:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TouchCancel:
+    case QEvent::TabletPress:
+    case QEvent::TabletMove:
+    case QEvent::TabletRelease:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::NativeGesture:
+      return true;
+    default:
+      return false;
+  }
+}
+
+class InputGate : public QObject {
+ public:
+  explicit InputGate(QWidget* view) : QObject(view), view_(view) {}
+
+  void set_blocked(bool blocked) {
+    blocked_ = blocked;
+    if (blocked) watch(view_);
+  }
+  bool blocked() const { return blocked_; }
+
+  // Filters the widget and everything below it, also children added later (the
+  // engine replaces its render widget after some navigations).
+  void watch(QObject* o) {
+    if (!o->isWidgetType()) return;
+    o->removeEventFilter(this);
+    o->installEventFilter(this);
+    for (QObject* c : o->children()) watch(c);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::ChildAdded) {
+      QObject* child = static_cast<QChildEvent*>(e)->child();
+      if (child) watch(child);
+      return false;
+    }
+    if (blocked_ && e->spontaneous() && is_user_input(e->type())) {
+      e->accept();
+      return true;
+    }
+    (void)watched;
+    return false;
+  }
+
+ private:
+  QWidget* view_;
+  bool blocked_ = false;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+
+BrowserView::BrowserView(QWidget* parent) : QWebEngineView(parent) {
+  setPage(new WebPage(shared_profile(), this));
+  connect(this, &QWebEngineView::loadStarted, this, [this] { ready_state_ = 1; });
+  connect(this, &QWebEngineView::loadFinished, this, [this](bool) { ready_state_ = 4; });
+  connect(this, &QWebEngineView::titleChanged, this, &BrowserView::document_title_changed);
+  auto* gate = new InputGate(this);
+  gate->watch(this);
+  input_gate_ = gate;
+}
+
+BrowserView::~BrowserView() {
+  delete bridge_;
+  bridge_ = nullptr;
+  // The page must go before the view's render widget and before the profile.
+  delete page();
+}
+
+void BrowserView::navigate(const QString& address) {
+  const QString a = address.trimmed();
+  QUrl url;
+  if (a.isEmpty()) {
+    url = QUrl(QStringLiteral("about:blank"));
+  } else {
+    static const QRegularExpression has_scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.\\-]*:"));
+    // "localhost:8080/x" has no scheme but looks like one; only a known scheme or "//"
+    // after the colon counts.
+    const auto m = has_scheme.match(a);
+    bool scheme = false;
+    if (m.hasMatch()) {
+      const QString s = m.captured(0).chopped(1).toLower();
+      static const QStringList known = {"http",  "https", "file", "about", "data",
+                                        "javascript", "ftp", "blob", "chrome", "view-source",
+                                        "mailto", "qrc"};
+      scheme = known.contains(s) || a.mid(m.capturedLength()).startsWith(u"//");
+    }
+    url = QUrl::fromUserInput(scheme ? a : QStringLiteral("http://") + a);
+    if (scheme && !url.isValid()) url = QUrl(a);
+  }
+  ready_state_ = 1;
+  load(url);
+}
+
+QString BrowserView::current_address() const { return url().toString(); }
+
+void BrowserView::go_back() { back(); }
+
+void BrowserView::go_forward() { forward(); }
+
+int BrowserView::ready_state() const { return ready_state_; }
+
+void BrowserView::set_input_enabled(bool enabled) {
+  static_cast<InputGate*>(input_gate_)->set_blocked(!enabled);
+}
+
+WebPage* BrowserView::web_page() const { return qobject_cast<WebPage*>(page()); }
+
+DomBridge& BrowserView::bridge() {
+  if (!bridge_) bridge_ = new DomBridge(this);
+  return *bridge_;
+}
+
+}  // namespace platform
