@@ -1,0 +1,33 @@
+#include "app/app_config.h"
+
+#include "settings/settings.h"
+#include "text/text.h"
+
+namespace app {
+
+QString main_title() { return QStringLiteral("Quillory-TessaroV4.3正式版"); }
+
+QString browser_title() { return main_title() + QStringLiteral("-网页浏览框"); }
+
+bool refused_exe_dir(std::string_view exe_dir) {
+  return exe_dir.find("Temp") != std::string_view::npos;
+}
+
+std::string gbk(std::string_view utf8) { return text::utf8_to_gbk(utf8); }
+
+std::string maker_site(const std::string& exe_dir) {
+  const std::string file = settings::data_file(exe_dir, settings::kConfigure);
+  const std::string key = gbk(kMakerSiteKeyUtf8);
+  std::string site = settings::has_key(file, key) ? settings::read_key(file, key)
+                                                    : std::string(kDefaultMakerSite);
+  site = text::trim_spaces(site);
+  while (!site.empty() && site.back() == '/') site.pop_back();
+  return site;
+}
+
+std::string maker_page(const std::string& site, std::string_view path) {
+  if (site.empty()) return {};
+  return site + std::string(path);
+}
+
+}  // namespace app

@@ -1,0 +1,47 @@
+#pragma once
+// Fixed texts of the shell and the maker's site addresses.
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+namespace app {
+
+// "Quillory-TessaroV4.3正式版"
+QString main_title();
+// main_title() + "-网页浏览框"
+QString browser_title();
+
+// True when the executable directory must not be run from: it holds "Temp"
+// (case-sensitive, anywhere in the path).
+bool refused_exe_dir(std::string_view exe_dir);
+
+// Built-in maker's site, used when configure.ini has no "作者网站" key.
+inline constexpr const char* kDefaultMakerSite = "http://quillory.example.com";
+// configure.ini key of the maker's site (UTF-8; stored as GBK).
+inline constexpr const char* kMakerSiteKeyUtf8 = "作者网站";
+
+// The maker's site (GBK, no trailing slash): the "作者网站" value of configure.ini when
+// the key is present, even when empty, else the built-in default. Empty: nothing of
+// the maker's site is fetched or opened.
+std::string maker_site(const std::string& exe_dir);
+
+// site + path, or empty when site is empty.
+std::string maker_page(const std::string& site, std::string_view path);
+inline constexpr const char* kNoticePath = "/xzrj.htm";
+inline constexpr const char* kHomePath = "/maker/index.htm";
+inline constexpr const char* kLetterPath = "/maker/letter.htm";
+inline constexpr const char* kHelpPath = "/maker/help.htm";
+inline constexpr const char* kFeedbackPath = "/maker/feedback.htm";
+
+// configure.ini keys of the main window (UTF-8; stored as GBK).
+inline constexpr const char* kKeyPasswordUtf8 = "保存帐";  // holds the password
+inline constexpr const char* kKeyAccountUtf8 = "保存密";   // holds the account
+inline constexpr const char* kKeyCheck1Utf8 = "选择框1";
+inline constexpr const char* kKeyAddressUtf8 = "网页地址";
+
+// GBK form of a UTF-8 literal.
+std::string gbk(std::string_view utf8);
+
+}  // namespace app

@@ -1,0 +1,14 @@
+#pragma once
+// How the process ends when the main window goes: at once, with exit code 0,
+// whatever is running (nested event loops of a tool included).
+
+#include <functional>
+
+namespace app {
+
+// Default: flush stdio, then _exit(code) (no static destructors, no event loop
+// unwinding). Tests replace it to keep their process alive.
+void set_exit_handler(std::function<void(int)> handler);
+void end_process(int code);
+
+}  // namespace app
