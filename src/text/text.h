@@ -57,6 +57,7 @@ class Regex {
     std::size_t offset = 0;  // 0-based byte offset in the subject
     std::string value;
     std::vector<std::optional<std::string>> groups;  // group 1 at index 0
+    std::vector<std::size_t> group_offsets;  // 0-based offsets of the groups; npos when unset
   };
 
   const std::vector<Match>& matches() const { return matches_; }
