@@ -28,6 +28,9 @@ class Element {
   explicit operator bool() const { return !empty(); }
   int id() const;            // agent table id, 0 when empty
   QString document() const;  // token of the document the entry belongs to
+  DomBridge* bridge() const;  // nullptr when empty or the bridge is gone
+  // The handle as the agent takes it: [document token, id]; null when empty.
+  QJsonValue ref() const;
 
  private:
   friend class DomBridge;
@@ -58,6 +61,12 @@ class DomBridge : public QObject {
   // Wraps an agent table id as a handle (releases it when the last copy goes).
   Element wrap(int id, const QString& document);
   BrowserView* view() const;
+
+  // Test hook: entries in the agent's handle table (releases dropped handles first);
+  // -1 when the agent could not be reached.
+  int agent_table_size();
+  // Calls made within this many milliseconds of loadFinished wait until it has passed.
+  static constexpr int kSettleMs = 5;
 
  private:
   struct Impl;
