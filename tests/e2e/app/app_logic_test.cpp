@@ -1,0 +1,145 @@
+// The shell's plain rules: platform root, address history, menu script, account panel,
+// the "Temp" refusal and the maker's site setting.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/account_panel.h"
+#include "app/address_history.h"
+#include "app/app_config.h"
+#include "app/backoffice_menu.h"
+#include "settings/settings.h"
+#include "text/text.h"
+#include "tools/common/tool_context.h"
+
+namespace {
+
+std::string g(const char* utf8) { return text::utf8_to_gbk(utf8); }
+
+TEST(PlatformRoot, CutsAfterFirstCnElseFirstCom) {
+  EXPECT_EQ(tools::platform_root("http://www.abc.com/Login.aspx?x=1"), "http://www.abc.com");
+  EXPECT_EQ(tools::platform_root("www.abc.com.cn/"), "www.abc.com.cn");
+  // ".cn" wins over an earlier ".com".
+  EXPECT_EQ(tools::platform_root("http://x.com/path/y.cn/z"), "http://x.com/path/y.cn");
+  EXPECT_EQ(tools::platform_root("http://demo.example.com:8080/a"), "http://demo.example.com");
+  // Neither marker: empty root.
+  EXPECT_EQ(tools::platform_root("http://127.0.0.1:8080/Index.aspx"), "");
+  EXPECT_EQ(tools::platform_root(""), "");
+  // Marker only in capitals: found without regard to case, cut where it stands.
+  EXPECT_EQ(tools::platform_root("HTTP://WWW.ABC.COM/LOGIN.ASPX"), "HTTP://WWW.ABC.COM");
+  EXPECT_EQ(tools::platform_root("http://x.Cn/a.com"), "http://x.Cn");
+  // Text before the marker is kept as typed (GBK included).
+  EXPECT_EQ(tools::platform_root(g("http://卡盟.com/x")), g("http://卡盟.com"));
+}
+
+TEST(AddressHistory, SubstringRuleAndCleaning) {
+  bool changed = true;
+  // Present as part of a longer line: not added again.
+  EXPECT_EQ(app::history_with("http://a.com:81/x\r\nb.cn", "http://a.com", &changed),
+            "http://a.com:81/x\r\nb.cn");
+  EXPECT_FALSE(changed);
+  // Case matters for the substring test.
+  EXPECT_EQ(app::history_with("http://A.com", "http://a.com", &changed), "http://A.com\r\nhttp://a.com");
+  EXPECT_TRUE(changed);
+  // First address of an empty history: the leading line end goes.
+  EXPECT_EQ(app::history_with("", "x.com", &changed), "x.com");
+  EXPECT_TRUE(changed);
+  // An empty address always occurs: nothing written.
+  app::history_with("a.com", "", &changed);
+  EXPECT_FALSE(changed);
+  // Blank and white-space lines go; order stays.
+  EXPECT_EQ(app::history_with("a.com\r\n\r\n \r\nb.com", "c.com", &changed), "a.com\r\nb.com\r\nc.com");
+  EXPECT_EQ(app::history_with("a.com\r\n", "c.com", &changed), "a.com\r\nc.com");
+}
+
+class HistoryFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("tessaro-hist-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    file_ = (dir_ / "web.txt").string();
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::filesystem::path dir_;
+  std::string file_;
+};
+
+TEST_F(HistoryFile, MissingFileStartsWithOneLineAndListFollowsFile) {
+  auto items = app::load_address_history(file_, "http://a.com");
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(settings::read_whole_file(file_), "http://a.com");
+  items = app::load_address_history(file_, "http://b.cn");
+  EXPECT_EQ(items, (std::vector<std::string>{"http://a.com", "http://b.cn"}));
+  // Re-recording an old address never reorders.
+  items = app::load_address_history(file_, "http://a.com");
+  EXPECT_EQ(settings::read_whole_file(file_), "http://a.com\r\nhttp://b.cn");
+}
+
+TEST_F(HistoryFile, HundredThousandLines) {
+  std::string big;
+  for (int i = 0; i < 100000; ++i) big += "http://site" + std::to_string(i) + ".com\r\n";
+  big.resize(big.size() - 2);
+  settings::write_whole_file(file_, big);
+  auto items = app::load_address_history(file_, "http://new.cn");
+  ASSERT_EQ(items.size(), 100001u);
+  EXPECT_EQ(items.front(), "http://site0.com");
+  EXPECT_EQ(items.back(), "http://new.cn");
+  items = app::load_address_history(file_, "http://site99999.com");
+  EXPECT_EQ(items.size(), 100001u);
+}
+
+TEST(BackofficeMenu, ScriptLinesAndTable) {
+  const std::string script = app::objclick_script(g("查看商品目录"));
+  const std::string expected = std::string("function objclick(name, text) {\r\n") +
+                               "  var x = document.getElementsByTagName(name);\r\n" +
+                               "  for (var i = 0; i < x.length; i++) {\r\n" +
+                               "    if (new RegExp('^(' + text + ')$', 'i').test(x[i].value || x[i].innerHTML)) {\r\n" +
+                               "      x[i].click(); break\r\n" + "    }\r\n" + "  }\r\n" + "};\r\n" +
+                               "objclick(\"A\", \"" + g("查看商品目录") + "\")";
+  EXPECT_EQ(script, expected);
+  ASSERT_EQ(app::sections().size(), 4u);
+  EXPECT_EQ(app::sections()[2].entries.size(), 5u);
+  EXPECT_EQ(app::menu_link_for(g("直充库存管理")), g("直充商品库存管理"));
+  EXPECT_EQ(app::menu_link_for(g("卡密库存管理")), g("卡密商品库存管理"));
+  EXPECT_EQ(app::menu_link_for(g("收入转余额")), g("供货收入转至余额"));
+  EXPECT_EQ(app::menu_link_for(g("一卡通明细查询")), g("一卡通明细查询"));
+  EXPECT_EQ(app::menu_link_for(g("不存在")), "");
+}
+
+TEST(AccountPanel, ComposedFromLegacyHtml) {
+  const std::string html = g(
+      "<P>欢迎您，<SPAN id=lblUserName>demo</SPAN></P><TABLE><TR><TD>编 号：10086</TD>"
+      "<TD>级 别：金牌供货商</TD><TD>余 额：<SPAN id=Balance class=yue>1234.56</SPAN> 元</TD>");
+  EXPECT_EQ(app::account_panel_text(app::read_account_details(html)),
+            g("demo 编号：10086  级别：金牌供货商  余额：1234.56元"));
+  // Missing balance span: "  余额：" directly followed by "元".
+  EXPECT_EQ(app::account_panel_text(app::read_account_details(g("<span id=lblusername>x</span>编 号1<"))),
+            g("x 编号1  级别  余额：元"));
+  EXPECT_EQ(app::account_panel_text(app::read_account_details("")), g(" 编号  级别  余额：元"));
+}
+
+TEST(StartupRules, TempRefusalIsCaseSensitive) {
+  EXPECT_TRUE(app::refused_exe_dir("/home/u/Temporary/tool"));
+  EXPECT_TRUE(app::refused_exe_dir("/tmp/Temp"));
+  EXPECT_FALSE(app::refused_exe_dir("/home/u/temp/tool"));
+  EXPECT_FALSE(app::refused_exe_dir("/home/u/TEMP/tool"));
+}
+
+TEST_F(HistoryFile, MakerSiteSettingDefaultsAndEmpty) {
+  const std::string exe = dir_.string();
+  EXPECT_EQ(app::maker_site(exe), app::kDefaultMakerSite);
+  settings::ensure_data_dir(exe);
+  const std::string ini = settings::data_file(exe, settings::kConfigure);
+  settings::write_key(ini, g(app::kMakerSiteKeyUtf8), "http://demo.example.com/");
+  EXPECT_EQ(app::maker_site(exe), "http://demo.example.com");
+  EXPECT_EQ(app::maker_page(app::maker_site(exe), app::kNoticePath), "http://demo.example.com/xzrj.htm");
+  settings::write_key(ini, g(app::kMakerSiteKeyUtf8), "");
+  EXPECT_EQ(app::maker_site(exe), "");
+  EXPECT_EQ(app::maker_page("", app::kHomePath), "");
+}
+
+}  // namespace
