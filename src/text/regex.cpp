@@ -4,6 +4,7 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 
@@ -21,6 +22,31 @@ constexpr uint32_t kMatchLimit = 5'000'000;
 constexpr uint32_t kDepthLimit = 250'000;
 constexpr uint32_t kHeapLimitKiB = 256 * 1024;
 constexpr std::size_t kJitStackMax = 8 * 1024 * 1024;
+// The match limit holds for each start position only, so a pattern that costs a
+// little less at every position of a long subject (quadratic or worse) would still
+// run for hours. A callout at the start of every attempt ends the whole execute once
+// it has run this long: the result is then the same as for a catastrophic pattern.
+constexpr std::chrono::milliseconds kExecuteBudget{4000};
+
+using Clock = std::chrono::steady_clock;
+
+struct CalloutState {
+  Clock::time_point deadline;
+  unsigned calls = 0;
+};
+
+int deadline_callout(pcre2_callout_block*, void* data) {
+  auto* st = static_cast<CalloutState*>(data);
+  if ((++st->calls & 7) == 0 && Clock::now() > st->deadline) return PCRE2_ERROR_CALLOUT;
+  return 0;
+}
+
+pcre2_code* compile(const std::string& pat, uint32_t options) {
+  int err = 0;
+  PCRE2_SIZE err_off = 0;
+  return pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pat.data()), pat.size(), options, &err,
+                       &err_off, nullptr);
+}
 
 void append_hex(std::string& out, unsigned char b) {
   char buf[5];
@@ -119,18 +145,31 @@ bool regex_execute(Regex& re, std::string_view pattern, std::string_view subject
   if (multi_line) options |= PCRE2_MULTILINE;
 
   auto engine = std::make_unique<Regex::Engine>();
-  int err = 0;
-  PCRE2_SIZE err_off = 0;
-  engine->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pat.data()), pat.size(), options,
-                               &err, &err_off, nullptr);
+  engine->code = compile(pat, options);
   if (!engine->code) return false;
   pcre2_pattern_info(engine->code, PCRE2_INFO_CAPTURECOUNT, &engine->capture_count);
+  // The same pattern with the budget callout in front of it (only when wrapping
+  // cannot change what it means: it compiled alone and has the same groups).
+  bool timed = false;
+  if (pcre2_code* wrapped = compile("(?C)(?:" + pat + ")", options)) {
+    uint32_t count = 0;
+    pcre2_pattern_info(wrapped, PCRE2_INFO_CAPTURECOUNT, &count);
+    if (count == engine->capture_count) {
+      pcre2_code_free(engine->code);
+      engine->code = wrapped;
+      timed = true;
+    } else {
+      pcre2_code_free(wrapped);
+    }
+  }
   engine->md = pcre2_match_data_create_from_pattern(engine->code, nullptr);
   engine->mctx = pcre2_match_context_create(nullptr);
   if (!engine->md || !engine->mctx) return false;
   pcre2_set_match_limit(engine->mctx, kMatchLimit);
   pcre2_set_depth_limit(engine->mctx, kDepthLimit);
   pcre2_set_heap_limit(engine->mctx, kHeapLimitKiB);
+  CalloutState budget{Clock::now() + kExecuteBudget};
+  if (timed) pcre2_set_callout(engine->mctx, deadline_callout, &budget);
   if (pcre2_jit_compile(engine->code, PCRE2_JIT_COMPLETE) == 0) {
     engine->jit_stack = pcre2_jit_stack_create(32 * 1024, kJitStackMax, nullptr);
     if (engine->jit_stack) {
@@ -173,6 +212,7 @@ bool regex_execute(Regex& re, std::string_view pattern, std::string_view subject
     if (next <= start) next = start + 1;
     start = next;
   }
+  pcre2_set_callout(engine->mctx, nullptr, nullptr);
   re.engine_ = engine.release();
   return true;
 }
