@@ -37,13 +37,22 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
+// ASCII letters fold; the bytes of double-byte characters compare exactly (a trail
+// byte may look like a letter).
 bool same_name(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-    if (x != y) return false;
+  std::size_t i = 0;
+  while (i < a.size()) {
+    const std::size_t len = text::char_length_at(a, i);
+    if (len == 1) {
+      unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+      if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+      if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+      if (x != y) return false;
+    } else if (a.substr(i, len) != b.substr(i, len)) {
+      return false;
+    }
+    i += len;
   }
   return true;
 }
