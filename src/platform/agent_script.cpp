@@ -84,10 +84,14 @@ const char kAgent[] = R"JS((function () {
     return String(v);
   }
   // An element's property as the old engine showed it; "name" falls back to the attribute
-  // on elements without such a property (div, table, span).
+  // on elements without such a property (div, table, span); a textarea's innerText is the
+  // text it shows.
   function prop(el, name) {
     var v;
-    try { v = el[name]; } catch (e) { return ''; }
+    try {
+      // The engine renders a textarea's text outside its innerText; the old one did not.
+      v = name === 'innerText' && el.localName === 'textarea' ? el.value : el[name];
+    } catch (e) { return ''; }
     if (v === undefined && name === 'name') {
       try { v = elAttr.call(el, 'name'); } catch (e) { v = null; }
     }
