@@ -27,6 +27,9 @@ inline unsigned char fold(unsigned char b) {
   return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + 32) : b;
 }
 
+// "#引号" in GBK.
+inline constexpr std::string_view kPlaceholderBytes = "\x23\xD2\xFD\xBA\xC5";
+
 // Every "#引号" replaced by a double quote (case-sensitive byte match).
 std::string replace_placeholder(std::string_view s);
 

@@ -13,7 +13,9 @@ namespace text {
 using detail::byte_at;
 using detail::fold;
 
-constinit const std::string kQuotePlaceholder = "\x23\xD2\xFD\xBA\xC5";
+// Constructed before the ordinary static initialisers of other files, which may use it.
+const std::string kQuotePlaceholder __attribute__((init_priority(101))) =
+    std::string(detail::kPlaceholderBytes);
 
 std::size_t char_length_at(std::string_view t, std::size_t pos) {
   if (pos >= t.size()) return 0;
@@ -108,11 +110,11 @@ std::string detail::replace_placeholder(std::string_view s) {
   out.reserve(s.size());
   std::size_t i = 0;
   while (i < s.size()) {
-    std::size_t f = s.find(kQuotePlaceholder, i);
+    std::size_t f = s.find(kPlaceholderBytes, i);
     if (f == std::string_view::npos) break;
     out.append(s.substr(i, f - i));
     out.push_back('"');
-    i = f + kQuotePlaceholder.size();
+    i = f + kPlaceholderBytes.size();
   }
   out.append(s.substr(i));
   return out;
@@ -256,7 +258,7 @@ std::string escape_for_pattern(std::string_view t) {
   std::string s = multi_replace(
       t, {{"]", "\\]"}, {"[", "\\["}, {"+", "\\+"}, {"*", "\\*"}, {"?", "\\?"}});
   s = multi_replace(
-      s, {{kQuotePlaceholder, "\""}, {"}", "\\}"}, {"{", "\\{"}, {")", "\\)"}, {"(", "\\("}});
+      s, {{std::string(detail::kPlaceholderBytes), "\""}, {"}", "\\}"}, {"{", "\\{"}, {")", "\\)"}, {"(", "\\("}});
   return multi_replace(s, {{"\r\n", "\\n"}});
 }
 
