@@ -161,7 +161,7 @@ QString legacy_outer_html(const QString& engine_html) {
           qsizetype ve = vs;
           while (ve < n && s[ve] != q) ++ve;
           out += u'=';
-          if (q == u'"' && !needs_quotes(s + vs, ve - vs)) {
+          if (q == u'"' && ve < n && !needs_quotes(s + vs, ve - vs)) {
             append(vs, ve);
           } else {
             out += QChar(q);
