@@ -15,6 +15,7 @@
 #include "platform/browser_view.h"
 #include "platform/gbk.h"
 #include "platform/legacy_html.h"
+#include "page/page_text.h"
 
 namespace page {
 
@@ -88,7 +89,7 @@ std::string LivePage::get_document_html() {
   bool ok = false;
   const QJsonValue r = b->call(QStringLiteral("live_html"), {d->token}, &ok, kLongCallMs);
   if (!ok) return std::string();
-  return platform::to_gbk_crlf(platform::legacy_outer_html(r.toString()));
+  return page_text_to_gbk(platform::legacy_outer_html(r.toString()));
 }
 
 std::string LivePage::get_image_element_bytes(const std::string& key, int format) {

@@ -9,6 +9,7 @@
 #include "platform/browser_view.h"
 #include "platform/gbk.h"
 #include "platform/legacy_html.h"
+#include "page/page_text.h"
 
 namespace page {
 
@@ -221,7 +222,7 @@ std::string PageSnapshot::get_body_html() {
   bool ok = false;
   const QJsonValue r = b->call(QStringLiteral("body_html"), {d->current.ref()}, &ok, kLongCallMs);
   if (!ok) return std::string();
-  return platform::to_gbk_crlf(platform::legacy_outer_html(r.toString()));
+  return page_text_to_gbk(platform::legacy_outer_html(r.toString()));
 }
 
 Element PageSnapshot::get_document() { return d->current; }

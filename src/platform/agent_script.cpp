@@ -34,6 +34,7 @@ const char kAgent[] = R"JS((function () {
   var docQSA = Document.prototype.querySelectorAll;
   var docCreate = Document.prototype.createElement;
   var elTags = Element.prototype.getElementsByTagName;
+  var elQSA = Element.prototype.querySelectorAll;
   var elAttr = Element.prototype.getAttribute;
   var elOuter = getter(Element.prototype, 'outerHTML');
   var elRect = Element.prototype.getBoundingClientRect;
@@ -290,13 +291,15 @@ const char kAgent[] = R"JS((function () {
   }
 
   // ---- live finders ---------------------------------------------------------------
-  // lists: [{c: collection, accept: fn or null}]; matched elements pass skip first; an
-  // element whose count equals the numeric key is taken when no attribute matched.
+  // lists: [{c: collection or a function making it, accept: fn or null}]; matched
+  // elements pass skip first; an element whose count equals the numeric key is taken when
+  // no attribute matched.
   function find(lists, match, key, skip) {
     key = str(key);
     var n = keyNumber(key);
     for (var l = 0; l < lists.length; l++) {
       var c = lists[l].c, accept = lists[l].accept, count = 0;
+      if (typeof c === 'function') c = c();  // made only when the lists before found nothing
       for (var i = 0, len = c.length; i < len; i++) {
         var el = c[i];
         if (accept && !accept(el)) continue;
@@ -322,10 +325,22 @@ const char kAgent[] = R"JS((function () {
   function inputFinder(types, key, skip) {
     var body = liveBody();
     if (!body) return null;
+    key = str(key);
     var accept = function (el) { return types.indexOf(str(el.type)) >= 0; };
-    var lists = [{c: elTags.call(body, 'input'), accept: accept}];
-    if (types.indexOf('button') >= 0) lists.push({c: elTags.call(body, 'button'), accept: accept});
-    return find(lists, NIT, key, skip);
+    var tags = types.indexOf('button') >= 0 ? ['input', 'button'] : ['input'];
+    if (key !== '' && keyNumber(key) === 0) {
+      // No ordinal can match: only the elements whose name, id or title equals the key
+      // matter (these properties reflect their attributes), in document order.
+      var e = '"' + CSS.escape(key) + '"';
+      var lists = tags.map(function (tag) {
+        var sel = tag + ':is([name=' + e + '],[id=' + e + '],[title=' + e + '])';
+        return {c: function () { return elQSA.call(body, sel); }, accept: accept};
+      });
+      return find(lists, NIT, key, skip);
+    }
+    var all = [];
+    for (var u = 0; u < tags.length; u++) all.push({c: elTags.call(body, tags[u]), accept: accept});
+    return find(all, NIT, key, skip);
   }
   function textareaFinder(key, skip) {
     var body = liveBody();

@@ -44,6 +44,9 @@ TEST(Live, InputFinderTypeListsSkipsAndOrdinals) {
   EXPECT_EQ(values(), "first,second,fourth");
   p.live_set_input_text("nothing", "x");
   EXPECT_EQ(values(), "first,second,fourth");
+  eval(v, "c.title='say \"hi\"\\\\ ]\\n'");
+  p.live_set_input_text("say \"hi\"\\ ]\n", "quoted");
+  EXPECT_EQ(values(), "first,second,quoted");
 
   EXPECT_TRUE(p.live_click_button("Sumit"));
   EXPECT_FALSE(p.live_click_button("q"));  // no button-type input or button element named q
