@@ -176,24 +176,24 @@ bool has_key(const std::string& file, std::string_view key) {
   return find_value(file, key, key).has_value();
 }
 
-bool write_profile(const std::string& file, std::string_view section_in, std::string_view key_in,
-                   std::string_view value_in) {
+namespace {
+
+// The file content with key set in section; false for names the format cannot hold.
+bool apply(std::string& f, std::string_view section_in, std::string_view key_in,
+           std::string_view value_in) {
   const std::string_view section = trim(section_in), key = trim(key_in);
   if (!valid_name(section) || !valid_name(key) || key.find('=') != std::string_view::npos ||
       section.front() == '[')
     return false;
   // A value is one line: a line break or NUL would end it in the file anyway, and the
   // rest would turn into stray lines (or forged keys).
-  std::string_view value = trim(value_in.substr(0, value_in.find_first_of(std::string_view("\r\n\0", 3))));
+  const std::string_view value =
+      trim(value_in.substr(0, value_in.find_first_of(std::string_view("\r\n\0", 3))));
 
-  std::string f;
-  if (!detail::read_file(file, f) && file_exists(file)) return false;  // never clobber
   const std::vector<Line> lines = split_lines(f);
   const Location loc = locate(f, lines, section, key);
-
   std::string out;
   out.reserve(f.size() + section.size() + key.size() + value.size() + 16);
-  const std::string entry = std::string(key) + "=" + std::string(value);
   if (loc.key) {
     const Line& l = lines[*loc.key];
     const std::string_view name = parse(f, l).name;  // keep the name as the file spells it
@@ -207,7 +207,9 @@ bool write_profile(const std::string& file, std::string_view section_in, std::st
     const Line& l = lines[loc.last_content];
     out.append(f, 0, l.end);
     if (l.end == l.content_end) out += "\r\n";  // the last line had no line end
-    out += entry;
+    out.append(key);
+    out += "=";
+    out.append(value);
     out += "\r\n";
     out.append(f, l.end, std::string::npos);
   } else {
@@ -216,10 +218,32 @@ bool write_profile(const std::string& file, std::string_view section_in, std::st
     out += "[";
     out.append(section);
     out += "]\r\n";
-    out += entry;
+    out.append(key);
+    out += "=";
+    out.append(value);
     out += "\r\n";
   }
-  return detail::replace_file(file, out, detail::FileKind::key);
+  f = std::move(out);
+  return true;
+}
+
+}  // namespace
+
+bool write_profile(const std::string& file, std::string_view section, std::string_view key,
+                   std::string_view value) {
+  std::string f;
+  if (!detail::read_file(file, f) && file_exists(file)) return false;  // never clobber
+  if (!apply(f, section, key, value)) return false;
+  return detail::replace_file(file, f, detail::FileKind::key);
+}
+
+bool write_keys(const std::string& file,
+                const std::vector<std::pair<std::string, std::string>>& keys_values) {
+  std::string f;
+  if (!detail::read_file(file, f) && file_exists(file)) return false;
+  for (const auto& [key, value] : keys_values)
+    if (!apply(f, key, key, value)) return false;
+  return detail::replace_file(file, f, detail::FileKind::key);
 }
 
 bool write_key(const std::string& file, std::string_view key, std::string_view value) {

@@ -2,8 +2,11 @@
 // The data directory's files: key files in the private-profile format (every value in
 // a section named like its key) and whole-file texts. GBK bytes throughout.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace settings {
 
@@ -41,6 +44,10 @@ bool has_key(const std::string& file, std::string_view key);
 bool write_key(const std::string& file, std::string_view key, std::string_view value);
 bool write_profile(const std::string& file, std::string_view section, std::string_view key,
                    std::string_view value);
+// Several keys (each in its own section) in one read and one atomic write, as the
+// main window's periodic save needs; nothing is written when a name is invalid.
+bool write_keys(const std::string& file,
+                const std::vector<std::pair<std::string, std::string>>& keys_values);
 
 // Whole-file texts. A missing file reads as empty.
 std::string read_whole_file(const std::string& path);

@@ -77,6 +77,24 @@ std::size_t folded_find(std::string_view hay, std::string_view nd, std::size_t f
   return std::string_view::npos;
 }
 
+// Candidate positions as folded_find gives them, found through one byte of the needle
+// that is no letter (index a), with memchr.
+std::size_t find_by_byte(std::string_view hay, std::string_view nd, std::size_t from,
+                         std::size_t a) {
+  const std::size_t n = hay.size(), m = nd.size();
+  std::size_t pos = from;
+  while (pos <= n && n - pos >= m) {
+    const void* hit = std::memchr(hay.data() + pos + a, nd[a], n - pos - m + 1);
+    if (!hit) return std::string_view::npos;
+    const std::size_t c = static_cast<std::size_t>(static_cast<const char*>(hit) - hay.data()) - a;
+    std::size_t i = 0;
+    while (i < m && fold(byte_at(hay, c + i)) == fold(byte_at(nd, i))) ++i;
+    if (i == m) return c;
+    pos = c + 1;
+  }
+  return std::string_view::npos;
+}
+
 // True when needle matches hay at the boundary p character by character: single-byte
 // characters compare with ASCII case folded (when asked), multi-byte ones exactly, and
 // the match ends at a boundary.
@@ -135,10 +153,25 @@ std::size_t find_at_boundary(std::string_view hay, std::string_view needle, std:
                              bool case_sensitive) {
   if (needle.empty() || from > hay.size()) return std::string_view::npos;
   const bool fold_case = !case_sensitive && has_ascii_letter(needle);
+  // A byte that needs no folding to search for; bytes that are everywhere in HTML
+  // only when there is nothing better.
+  std::size_t plain = std::string_view::npos;
+  if (fold_case) {
+    int best = 0;
+    for (std::size_t i = 0; i < needle.size(); ++i) {
+      const unsigned char c = byte_at(needle, i);
+      if (detail::is_ascii_letter(c)) continue;
+      const int score = (c == '<' || c == '>' || c == ' ' || c == '=' || c == '"') ? 1 : 2;
+      if (score > best) best = score, plain = i;
+    }
+  }
   detail::BoundaryCursor cursor(hay);
   std::size_t pos = from;
   while (true) {
-    const std::size_t c = fold_case ? folded_find(hay, needle, pos) : hay.find(needle, pos);
+    const std::size_t c = !fold_case ? hay.find(needle, pos)
+                          : plain != std::string_view::npos
+                              ? find_by_byte(hay, needle, pos, plain)
+                              : folded_find(hay, needle, pos);
     if (c == std::string_view::npos) return c;
     if (cursor.is_boundary(c) && matches_at(hay, needle, c, case_sensitive)) return c;
     pos = c + 1;
@@ -148,8 +181,12 @@ std::size_t find_at_boundary(std::string_view hay, std::string_view needle, std:
 std::string text_between(std::string_view t, std::string_view start_marker,
                          std::string_view end_marker, std::size_t start_pos,
                          bool case_sensitive) {
-  const std::string s = detail::replace_placeholder(start_marker);
-  const std::string e = detail::replace_placeholder(end_marker);
+  std::string s_buf, e_buf;
+  std::string_view s = start_marker, e = end_marker;
+  if (s.find(detail::kPlaceholderBytes) != std::string_view::npos)
+    s = s_buf = detail::replace_placeholder(s);
+  if (e.find(detail::kPlaceholderBytes) != std::string_view::npos)
+    e = e_buf = detail::replace_placeholder(e);
   // An empty marker finds nothing, so the result is empty.
   if (s.empty() || e.empty()) return {};
   const std::size_t from = start_pos > 0 ? start_pos - 1 : 0;

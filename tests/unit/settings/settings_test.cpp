@@ -222,6 +222,18 @@ TEST_F(SettingsTest, WritesAreAtomicOwnerOnlyAndSkippedWhenUnchanged) {
   EXPECT_TRUE(std::filesystem::is_directory(dir_));
 }
 
+TEST_F(SettingsTest, SeveralKeysInOneWrite) {
+  const std::string f = path(kConfigure);
+  put(f, "; kept\r\n[b]\r\nb=old\r\n");
+  ASSERT_TRUE(write_keys(f, {{"a", "1"}, {"b", "2"}, {"A", "3"}}));
+  EXPECT_EQ(read_whole_file(f), "; kept\r\n[b]\r\nb=2\r\n[a]\r\na=3\r\n");
+  const ino_t ino = inode_of(f);
+  ASSERT_TRUE(write_keys(f, {{"a", "3"}, {"b", "2"}}));
+  EXPECT_EQ(inode_of(f), ino);  // unchanged: not rewritten
+  EXPECT_FALSE(write_keys(f, {{"a", "9"}, {"", "x"}}));
+  EXPECT_EQ(read_key(f, "a"), "3");  // all or nothing
+}
+
 TEST_F(SettingsTest, WholeFiles) {
   const std::string f = path(kComplaint);
   EXPECT_EQ(read_whole_file(f), "");
