@@ -19,6 +19,13 @@ std::string trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
+// An error answer with our own page (the error handler leaves it alone).
+void error_page(httplib::Response& res, int status, const std::string& html) {
+  res.status = status;
+  res.set_header("X-Demo-Page", "1");
+  res.set_content(html, kHtml);
+}
+
 void redirect(httplib::Response& res, const std::string& to) {
   res.status = 302;
   res.set_header("Location", to);
@@ -26,16 +33,15 @@ void redirect(httplib::Response& res, const std::string& to) {
 }
 
 // Decodes a form post; on failure answers 400 and returns nullopt.
-std::optional<FormData> read_form(const httplib::Request& req, httplib::Response& res) {
+std::optional<FormData> read_form(const httplib::Request& req, const std::string& body, httplib::Response& res) {
   std::string type = req.get_header_value("Content-Type");
   std::string error;
   if (type.rfind("application/x-www-form-urlencoded", 0) != 0) {
     error = "只接受 application/x-www-form-urlencoded 表单";
-  } else if (auto form = parse_form(req.body, error)) {
+  } else if (auto form = parse_form(body, error)) {
     return form;
   }
-  res.status = 400;
-  res.set_content(message_page("请求无效", "表单无法解析：" + error + "。"), kHtml);
+  error_page(res, 400, message_page("请求无效", "表单无法解析：" + error + "。"));
   return std::nullopt;
 }
 
@@ -80,13 +86,12 @@ void BackOffice::login_get(const httplib::Request& req, httplib::Response& res) 
   res.set_content(login_page(opt_.theme, ""), kHtml);
 }
 
-void BackOffice::login_post(const httplib::Request& req, httplib::Response& res) {
+void BackOffice::login_post(const httplib::Request& req, const std::string& body, httplib::Response& res) {
   std::string id = ensure_session(req, res);
-  auto form = read_form(req, res);
+  auto form = read_form(req, body, res);
   if (!form) return;
   if (form->longest_value() > 1024) {
-    res.status = 413;
-    res.set_content(login_page(opt_.theme, "输入内容过长！"), kHtml);
+    error_page(res, 413, login_page(opt_.theme, "输入内容过长！"));
     return;
   }
   const std::string t = "Theme" + std::to_string(opt_.theme);
@@ -118,16 +123,15 @@ void BackOffice::captcha(const httplib::Request& req, httplib::Response& res) {
   res.set_content(captcha_png(code, rng), "image/png");
 }
 
-void BackOffice::add_post(const httplib::Request& req, httplib::Response& res) {
-  auto form = read_form(req, res);
+void BackOffice::add_post(const httplib::Request& req, const std::string& body, httplib::Response& res) {
+  auto form = read_form(req, body, res);
   if (!form) return;
   for (const auto& [name, value] : form->fields) {
     if (value.size() > opt_.max_field) {
-      res.status = 413;
-      res.set_content(backoffice_page("发布供货商品", add_form_content(),
-                                      "提交的内容过长：" + name + " 超过 " + std::to_string(opt_.max_field) +
-                                          " 字节，商品未保存。"),
-                      kHtml);
+      error_page(res, 413,
+                 backoffice_page("发布供货商品", add_form_content(),
+                                 "提交的内容过长：" + name + " 超过 " + std::to_string(opt_.max_field) +
+                                     " 字节，商品未保存。"));
       return;
     }
   }
@@ -170,9 +174,31 @@ void BackOffice::install(httplib::Server& svr) {
     };
   };
 
+  // Form posts read their body themselves: the library's own form parsing refuses
+  // bodies over 8 KB, and a product's introduction may well be longer.
+  auto post = [&svr](const std::string& path, auto handler) {
+    svr.Post(path, [handler](const Request& req, Response& res, const httplib::ContentReader& reader) {
+      std::string body;
+      reader([&body](const char* data, size_t n) {
+        body.append(data, n);
+        return true;
+      });
+      handler(req, body, res);
+    });
+  };
+  auto guarded_post = [this](auto handler) {
+    return [this, handler](const Request& req, const std::string& body, Response& res) {
+      if (!logged_in(req)) {
+        redirect(res, "/Login.aspx");
+        return;
+      }
+      handler(req, body, res);
+    };
+  };
+
   for (const char* path : {"/", "/Login.aspx"}) {
     svr.Get(path, [this](const Request& req, Response& res) { login_get(req, res); });
-    svr.Post(path, [this](const Request& req, Response& res) { login_post(req, res); });
+    post(path, [this](const Request& req, const std::string& body, Response& res) { login_post(req, body, res); });
   }
   svr.Get("/Handler.ashx", [this](const Request& req, Response& res) { captcha(req, res); });
   svr.Get("/Logout.aspx", [this](const Request& req, Response& res) {
@@ -198,8 +224,8 @@ void BackOffice::install(httplib::Server& svr) {
     store_.visit(req.path, "发布供货商品");
     res.set_content(backoffice_page("发布供货商品", add_form_content()), kHtml);
   }));
-  svr.Post("/SelfProduct/SelfProductAdd.aspx",
-           guarded([this](const Request& req, Response& res) { add_post(req, res); }));
+  post("/SelfProduct/SelfProductAdd.aspx",
+       guarded_post([this](const Request& req, const std::string& body, Response& res) { add_post(req, body, res); }));
 
   // The other menu pages: each names itself.
   for (const auto& m : menu_entries()) {
@@ -219,7 +245,7 @@ void BackOffice::install(httplib::Server& svr) {
     res.set_header("Cache-Control", "no-cache");
     res.set_content(store_.json(), "application/json; charset=utf-8");
   });
-  svr.Post("/demo/reset", [this](const Request&, Response& res) {
+  post("/demo/reset", [this](const Request&, const std::string&, Response& res) {
     store_.reset();
     res.set_content("{\"reset\": true}\n", "application/json; charset=utf-8");
   });
@@ -238,12 +264,11 @@ void BackOffice::install(httplib::Server& svr) {
   });
   svr.Get("/maker/feedback.htm",
           [](const Request&, Response& res) { res.set_content(maker_feedback_page(""), kHtml); });
-  svr.Post("/maker/feedback.htm", [this](const Request& req, Response& res) {
-    auto form = read_form(req, res);
+  post("/maker/feedback.htm", [this](const Request& req, const std::string& body, Response& res) {
+    auto form = read_form(req, body, res);
     if (!form) return;
     if (form->longest_value() > opt_.max_field) {
-      res.status = 413;
-      res.set_content(maker_feedback_page("反馈内容过长！"), kHtml);
+      error_page(res, 413, maker_feedback_page("反馈内容过长！"));
       return;
     }
     store_.add_feedback(form->get("content"));
@@ -251,7 +276,8 @@ void BackOffice::install(httplib::Server& svr) {
   });
 
   svr.set_error_handler(httplib::Server::HandlerWithResponse([](const Request&, Response& res) {
-    if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+    // Our own error pages carry their text already.
+    if (res.has_header("X-Demo-Page")) return httplib::Server::HandlerResponse::Unhandled;
     std::string title = res.status == 404   ? "404 找不到页面"
                         : res.status == 413 ? "413 请求过大"
                         : res.status == 400 ? "400 请求无效"

@@ -40,9 +40,9 @@ class BackOffice {
   bool logged_in(const httplib::Request& req);
 
   void login_get(const httplib::Request& req, httplib::Response& res);
-  void login_post(const httplib::Request& req, httplib::Response& res);
+  void login_post(const httplib::Request& req, const std::string& body, httplib::Response& res);
   void captcha(const httplib::Request& req, httplib::Response& res);
-  void add_post(const httplib::Request& req, httplib::Response& res);
+  void add_post(const httplib::Request& req, const std::string& body, httplib::Response& res);
 };
 
 }  // namespace demo

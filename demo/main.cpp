@@ -80,14 +80,18 @@ int main(int argc, char** argv) {
 
   demo::BackOffice office(opt);
   httplib::Server server;
-  server.new_task_queue = [] { return new httplib::ThreadPool(32); };
+  server.new_task_queue = [] { return new httplib::ThreadPool(64); };
   server.set_payload_max_length(8 * 1024 * 1024);
   server.set_keep_alive_timeout(2);
   // SO_REUSEADDR only: the library's default SO_REUSEPORT would let a second
-  // server bind a port that is already taken.
-  server.set_socket_options([](int sock) {
+  // server bind a port that is already taken. The socket is kept to widen the
+  // library's listen backlog of 5, which drops connections of parallel clients
+  // (they come back only after a one-second SYN retry).
+  int listen_socket = -1;
+  server.set_socket_options([&listen_socket](int sock) {
     int yes = 1;
     setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    listen_socket = sock;
   });
   office.install(server);
 
@@ -103,6 +107,7 @@ int main(int argc, char** argv) {
               << ": the port is taken or not allowed\n";
     return 2;
   }
+  if (listen_socket >= 0) ::listen(listen_socket, SOMAXCONN);
   office.set_port(port);
   std::cout << "listening on 127.0.0.1:" << port << std::endl;
   return server.listen_after_bind() ? 0 : 2;

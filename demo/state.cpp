@@ -116,7 +116,7 @@ void Store::visit(const std::string& path, const std::string& title) {
   std::lock_guard lock(mu_);
   last_path_ = path;
   last_title_ = title;
-  visits_.push_back(title);
+  visits_.push_back(path);
   if (visits_.size() > 1000) visits_.erase(visits_.begin());
 }
 
