@@ -54,11 +54,17 @@ void append_hex(std::string& out, unsigned char b) {
   out += buf;
 }
 
-// Byte mode sees a GBK character as two separate bytes, and a trail byte may be a
-// pattern character ("[", "\\", "|", "{", ...) or an ASCII letter that ignore-case
-// would fold. Every multi-byte character of the pattern is therefore written as
-// literal hex bytes, as one unit (a group outside classes, case kept exactly).
-std::string protect_multibyte(std::string_view p) {
+// Rewrites a pattern of the old component's dialect into PCRE2 syntax:
+// - Byte mode sees a GBK character as separate bytes, and a trail byte may be a
+//   pattern character ("[", "\\", "|", "{", ...) or an ASCII letter that ignore-case
+//   would fold. Every multi-byte character is therefore written as literal hex bytes,
+//   as one unit (a group outside classes, case kept exactly).
+// - An escaped letter the old dialect does not know is that letter ("\\Q" is "Q",
+//   where PCRE2 would start a quotation); "\\v" is the vertical tab only.
+// - With multi-line, "^" and "$" also match next to a CR, as the old component's did,
+//   so that they work on CR LF text; "." still matches CR (only LF is excluded).
+std::string translate(std::string_view p, bool multi_line) {
+  static constexpr std::string_view kKnownEscapes = "dDwWsSbBnrtfcxu";
   std::string out;
   out.reserve(p.size() + 16);
   bool in_class = false;
@@ -82,14 +88,22 @@ std::string protect_multibyte(std::string_view p) {
         ++i;
         continue;
       }
+      const unsigned char n = detail::byte_at(p, i + 1);
       const std::size_t nlen = char_length_at(p, i + 1);
       if (nlen > 1) {  // an escaped multi-byte character is that character
         emit_char(i + 1, nlen);
         i += 1 + nlen;
+        continue;
+      }
+      if (n == 'v') {
+        out += "\\x0B";
+      } else if (detail::is_ascii_letter(n) && kKnownEscapes.find(static_cast<char>(n)) ==
+                                                   std::string_view::npos) {
+        out.push_back(static_cast<char>(n));
       } else {
         out.append(p.substr(i, 2));
-        i += 2;
       }
+      i += 2;
       continue;
     }
     if (!in_class && b == '[') {
@@ -103,7 +117,13 @@ std::string protect_multibyte(std::string_view p) {
       continue;
     }
     if (in_class && b == ']') in_class = false;
-    out.push_back(static_cast<char>(b));
+    if (!in_class && multi_line && b == '^') {
+      out += "(?<![^\\r\\n])";
+    } else if (!in_class && multi_line && b == '$') {
+      out += "(?![^\\r\\n])";
+    } else {
+      out.push_back(static_cast<char>(b));
+    }
     ++i;
   }
   return out;
@@ -137,12 +157,11 @@ bool regex_execute(Regex& re, std::string_view pattern, std::string_view subject
   delete re.engine_;
   re.engine_ = nullptr;
 
-  const std::string pat = protect_multibyte(
-      quote_placeholder ? detail::replace_placeholder(pattern) : std::string(pattern));
+  const std::string pat = translate(
+      quote_placeholder ? detail::replace_placeholder(pattern) : std::string(pattern), multi_line);
   uint32_t options = PCRE2_ALT_BSUX | PCRE2_ALLOW_EMPTY_CLASS | PCRE2_MATCH_UNSET_BACKREF |
                      PCRE2_DOLLAR_ENDONLY;
   if (!case_sensitive) options |= PCRE2_CASELESS;
-  if (multi_line) options |= PCRE2_MULTILINE;
 
   auto engine = std::make_unique<Regex::Engine>();
   engine->code = compile(pat, options);

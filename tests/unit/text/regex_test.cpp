@@ -34,6 +34,32 @@ TEST(Regex, OptionsIgnoreCaseMultiLineGlobal) {
   EXPECT_EQ(regex_match_count(re), 0u);
 }
 
+TEST(Regex, LineAnchorsWorkOnCrLfText) {
+  Regex re;
+  ASSERT_TRUE(regex_execute(re, "^(\\d+)$", "12\r\n34\r\nx5"));
+  EXPECT_EQ(all(re), (std::vector<std::string>{"12", "34"}));
+  ASSERT_TRUE(regex_execute(re, "^x", "x\rx\nx"));
+  EXPECT_EQ(regex_match_count(re), 3u);
+  ASSERT_TRUE(regex_execute(re, "[$^]", "a$^"));  // in a class they stay characters
+  EXPECT_EQ(regex_match_count(re), 2u);
+  ASSERT_TRUE(regex_execute(re, "\\$\\^", "$^"));
+  EXPECT_EQ(regex_match_count(re), 1u);
+}
+
+TEST(Regex, EscapesOfTheOldDialect) {
+  Regex re;
+  ASSERT_TRUE(regex_execute(re, "\\Qa\\E", "Qa E QaE"));  // no quotation: letters
+  EXPECT_EQ(all(re), (std::vector<std::string>{"QaE"}));
+  ASSERT_TRUE(regex_execute(re, "a\\vb", "a\nb a\vb"));  // vertical tab only
+  EXPECT_EQ(all(re), (std::vector<std::string>{"a\vb"}));
+  ASSERT_TRUE(regex_execute(re, "\\d\\s\\w\\x41\\u0042", "1 _AB"));
+  EXPECT_EQ(regex_match_count(re), 1u);
+  ASSERT_TRUE(regex_execute(re, "\\bab\\b", "ab cab"));
+  EXPECT_EQ(regex_match_count(re), 1u);
+  ASSERT_TRUE(regex_execute(re, "(a)\\1", "aa"));
+  EXPECT_EQ(regex_match_count(re), 1u);
+}
+
 TEST(Regex, DotStopsAtLineFeedOnly) {
   Regex re;
   ASSERT_TRUE(regex_execute(re, "a.+", "a1\r\na2"));
