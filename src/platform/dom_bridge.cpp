@@ -58,9 +58,14 @@ void release_created(const std::shared_ptr<ReleaseQueue>& q, const QVariant& v) 
   }
 }
 
+// Longest a call waits on script message boxes that it raised (one after another).
+constexpr int kMaxDialogWaitMs = 60000;
+
 // Runs script in world and waits for its result up to timeout_ms. While a script message
-// box is open the renderer is blocked: the wait goes on until the box closes, then for
-// timeout_ms more. Returns nothing on time-out; late then receives the result if it comes.
+// box opened during the call is open the renderer is blocked: the wait goes on until the
+// box closes, then for timeout_ms more. A box that was already open when the call began
+// cannot close before the call returns (it is further down the stack), so it does not
+// extend the wait. Returns nothing on time-out; late then receives the result if it comes.
 std::optional<QVariant> run_and_wait(QWebEnginePage* page, const QString& script, quint32 world,
                                      int timeout_ms, std::function<void(const QVariant&)> late) {
   auto st = std::make_shared<Pending>();
@@ -79,8 +84,12 @@ std::optional<QVariant> run_and_wait(QWebEnginePage* page, const QString& script
     QTimer timer;
     timer.setSingleShot(true);
     bool dialog_seen = false;
+    const int dialogs_before = WebPage::open_dialogs();
+    QElapsedTimer dialog_time;
     QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
-      if (WebPage::open_dialogs() > 0) {
+      if (WebPage::open_dialogs() > dialogs_before &&
+          (!dialog_time.isValid() || dialog_time.elapsed() < kMaxDialogWaitMs)) {
+        if (!dialog_time.isValid()) dialog_time.start();
         dialog_seen = true;
         timer.start(20);
       } else if (dialog_seen) {

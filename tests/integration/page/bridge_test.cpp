@@ -49,6 +49,31 @@ TEST(Bridge, CallThatRaisesAMessageBoxReturnsOnceItIsConfirmed) {
   EXPECT_EQ(eval_text(v, "log.join()"), "after");
 }
 
+TEST(Bridge, CallMadeWhileAnEarlierMessageBoxIsOpenGivesUp) {
+  auto& v = shared_view();
+  ASSERT_TRUE(show_page(v, "/alert2.html", html("<input type=text id=q>")));
+  eval(v, "setTimeout(function(){alert('later');L('after')},50)");
+  QString token = QStringLiteral("unset");
+  qint64 took = -1;
+  // Runs inside the box's own loop: the box cannot close before this call returns.
+  QTimer::singleShot(400, [&] {
+    QElapsedTimer t;
+    t.start();
+    token = v.bridge().document_token();
+    took = t.elapsed();
+    press_ok();
+  });
+  QElapsedTimer all;
+  all.start();
+  while (took < 0 && all.elapsed() < 10000) wait_ms(20);
+  EXPECT_TRUE(token.isEmpty());
+  EXPECT_GE(took, 900);
+  EXPECT_LT(took, 2000);
+  wait_ms(100);
+  EXPECT_FALSE(v.bridge().document_token().isEmpty());
+  EXPECT_EQ(eval_text(v, "log.join()"), "after");
+}
+
 TEST(Bridge, LateResultsAreDroppedAndTheirHandlesReleased) {
   auto& v = shared_view();
   ASSERT_TRUE(show_page(v, "/late.html", html("<input type=text>")));
