@@ -177,6 +177,26 @@ TEST(Live, PictureOfTheShownImageAsBitmapFile) {
   EXPECT_EQ(p.get_image_element_bytes("code", 9), "");
   EXPECT_EQ(p.get_image_element_bytes("no such picture"), "");
 
+  // An image input, and a picture from another site (unreadable pixels), come from the view
+  // at their shown size.
+  srv.set("/pic.png", png.toStdString(), "image/png");
+  ASSERT_TRUE(show_page(v, "/captcha2.html", html(
+      "<input type=image id=ib src=/pic.png style='width:30px;height:20px'>"
+      "<img id=other src=\"" + srv.other_site_url("/pic.png") + "\" style='width:24px;height:16px'>")));
+  wait_ms(300);
+  LivePage p2;
+  ASSERT_TRUE(p2.attach_live_page(&v));
+  const std::string shown = p2.get_image_element_bytes("ib");
+  ASSERT_GE(shown.size(), 54u);
+  EXPECT_EQ(u32(shown, 18), 30u);
+  EXPECT_EQ(u32(shown, 22), 20u);
+  EXPECT_EQ(shown.size(), 54u + 20 * 92);  // 90 bytes a row, padded to 92
+  const QImage grabbed = QImage::fromData(QByteArray::fromStdString(p2.get_image_element_bytes("ib", 5)), "PNG");
+  EXPECT_EQ(grabbed.pixelColor(2, 2), QColor(255, 0, 0));  // top left of the picture, scaled
+  const std::string other = p2.get_image_element_bytes("other");
+  ASSERT_GE(other.size(), 54u);
+  EXPECT_EQ(u32(other, 18), 24u);
+
   // The captcha was not requested again, and the clipboard text is as it was.
   EXPECT_EQ(srv.hits("/ValidateCode.aspx"), hits);
   EXPECT_EQ(clip->text(), QStringLiteral("剪贴板 text"));
