@@ -55,6 +55,13 @@ std::string Store::new_session() {
     for (int i = 0; i < 24; ++i) id += alphabet[next_random() % 32];
   } while (sessions_.count(id));
   sessions_[id];
+  session_order_.push_back(id);
+  // Every cookie-less visitor gets a session; keep memory bounded.
+  constexpr size_t kMaxSessions = 20000;
+  while (session_order_.size() > kMaxSessions) {
+    sessions_.erase(session_order_.front());
+    session_order_.pop_front();
+  }
   return id;
 }
 
@@ -71,14 +78,16 @@ Session Store::session(const std::string& id) {
 
 void Store::set_captcha(const std::string& id, const std::string& code) {
   std::lock_guard lock(mu_);
-  sessions_[id].captcha = code;
+  auto it = sessions_.find(id);
+  if (it != sessions_.end()) it->second.captcha = code;
 }
 
 void Store::set_logged_in(const std::string& id, const std::string& user) {
   std::lock_guard lock(mu_);
-  auto& s = sessions_[id];
-  s.logged_in = true;
-  s.user = user;
+  auto it = sessions_.find(id);
+  if (it == sessions_.end()) return;
+  it->second.logged_in = true;
+  it->second.user = user;
 }
 
 void Store::log_out(const std::string& id) {

@@ -1,6 +1,7 @@
 #pragma once
 // What the demo back office holds: products, logins, visits. Thread-safe.
 
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
@@ -68,6 +69,7 @@ class Store {
   std::mutex mu_;
   unsigned rng_state_;
   std::map<std::string, Session> sessions_;
+  std::deque<std::string> session_order_;  // oldest first, for the cap below
   std::vector<Product> products_;
   int next_product_id_ = 1;
   int logins_ok_ = 0;
