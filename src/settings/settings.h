@@ -30,17 +30,22 @@ inline constexpr const char* kSetcolor = "Setcolor.htm";
 inline constexpr const char* kRgb = "rgb.html";
 
 // Value of key in section key; empty when the file, section or key is missing.
-// Section and key names match without regard to ASCII case; a value longer than
-// 10239 bytes is cut there.
+// Section and key names match without regard to ASCII case, blanks around names and
+// values are ignored, the first of duplicate sections (and keys) counts; a UTF-8
+// byte-order mark and LF-only line ends are read too. The value ends at a NUL byte
+// and is cut to 10239 bytes (at a character boundary, so never half a character).
 std::string read_key(const std::string& file, std::string_view key);
 // General form (section and key differ).
 std::string read_profile(const std::string& file, std::string_view section, std::string_view key);
 // True when the file holds key in section key (even with an empty value).
 bool has_key(const std::string& file, std::string_view key);
 
-// Sets key in section key, creating file and section as needed; everything else of
-// the file is kept. Writes atomically (temporary file, then rename); skips the write
-// when nothing would change. Returns false on failure (callers ignore it).
+// Sets key in section key ("key=value", CR LF; a new section goes at the end), creating
+// file and section as needed; everything else of the file is kept byte for byte. The
+// value is cut at its first CR, LF or NUL (a value is one line). Writes atomically
+// (temporary file in the same folder, fsync, rename); skips the write when nothing
+// would change. Key files are owner-only (0600). Returns false on failure (callers
+// ignore it); an unreadable existing file is never replaced.
 bool write_key(const std::string& file, std::string_view key, std::string_view value);
 bool write_profile(const std::string& file, std::string_view section, std::string_view key,
                    std::string_view value);
@@ -51,7 +56,10 @@ bool write_keys(const std::string& file,
 
 // Whole-file texts. A missing file reads as empty.
 std::string read_whole_file(const std::string& path);
-bool write_whole_file(const std::string& path, std::string_view bytes);  // atomic replace
+// Atomic replace as above, skipped when unchanged; an existing file keeps its mode, a
+// new one gets 0644 (configure.ini: 0600). A symbolic link is written through.
+bool write_whole_file(const std::string& path, std::string_view bytes);
+// True when the file is gone afterwards (also when it never existed).
 bool delete_file(const std::string& path);
 
 }  // namespace settings
