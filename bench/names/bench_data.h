@@ -29,12 +29,15 @@ inline std::string name_list(int lines = 100000, unsigned seed = 2024) {
       line = made[rng() % made.size()];  // exact duplicate
     } else if (r < 13 && !made.empty()) {
       const std::string& m = made[rng() % made.size()];
-      line = m.substr(0, m.size() / 2 / 2 * 2);  // an earlier name's first half
+      std::size_t cut = 0;  // an earlier name's first half, cut between characters
+      while (cut < m.size() / 2) cut += text::char_length_at(m, cut);
+      line = m.substr(0, cut);
     } else if (r < 14) {
       line.clear();  // empty line
     } else {
-      line = g[rng() % g.size()] + std::to_string(rng() % 1000) + yuan + k[rng() % k.size()];
-      if (rng() % 4 == 0) line += " " + std::to_string(rng() % 100000);
+      line = g[rng() % g.size()] + std::to_string(rng() % 1000) + yuan + k[rng() % k.size()] +
+             k[rng() % k.size()];
+      if (rng() % 2 == 0) line += " " + std::to_string(rng() % 100000);
       if (rng() % 8 == 0) line += space + "SKU" + std::to_string(i);
       made.push_back(line);
     }

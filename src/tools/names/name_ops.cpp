@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "text/text.h"
@@ -65,7 +67,8 @@ DedupResult remove_duplicates_direct(std::string_view t) {
   r.lines = lines.size();
   for (std::string_view line : lines) {
     const bool found =
-        !r.text.empty() && (line.empty() || text::find_at_boundary(r.text, line) != std::string_view::npos);
+        !r.text.empty() &&
+        (line.empty() || text::find_at_boundary(r.text, line) != std::string_view::npos);
     if (!found) {
       r.text.append(line);
       r.text.append(kCrLf);
@@ -79,27 +82,24 @@ DedupResult remove_duplicates_direct(std::string_view t) {
 
 namespace {
 
-// For each query (start offset and length of a line in corpus), whether the line
-// occurs at a character boundary of corpus before its own start. Suffix array, LCP,
-// then queries by decreasing length over a union-find of neighbouring suffixes whose
-// common prefix is at least that long; every set knows its smallest boundary offset.
+// For each query (start and length, in characters, of a line in the character
+// sequence of all distinct lines), whether the line occurs before its own start.
+// Suffix array, LCP, then queries by decreasing length over a union-find of
+// neighbouring suffixes whose common prefix is at least that long; every set knows its
+// smallest offset. Working on characters rather than bytes makes every offset a
+// character boundary.
 struct Query {
   int start;
   int length;
 };
 
-std::vector<char> occurs_earlier(const std::string& corpus, const std::vector<char>& boundary,
+std::vector<char> occurs_earlier(const std::vector<int>& chars, int upper,
                                  const std::vector<Query>& queries) {
-  const int n = static_cast<int>(corpus.size());
+  const int n = static_cast<int>(chars.size());
   std::vector<char> result(queries.size(), 0);
   if (queries.empty() || n == 0) return result;
 
-  std::vector<int> sa;
-  {
-    std::vector<int> s(n);
-    for (int i = 0; i < n; ++i) s[i] = static_cast<unsigned char>(corpus[i]);
-    sa = detail::suffix_array(s, 255);
-  }
+  const std::vector<int> sa = detail::suffix_array(chars, upper);
   std::vector<int> rank(n);
   for (int k = 0; k < n; ++k) rank[sa[k]] = k;
 
@@ -110,7 +110,7 @@ std::vector<char> occurs_earlier(const std::string& corpus, const std::vector<ch
   std::vector<int> lcp(n > 1 ? n - 1 : 0);
   {
     int h = 0;
-    const char* c = corpus.data();
+    const int* c = chars.data();
     for (int i = 0; i < n; ++i) {
       if (h > 0) --h;
       if (rank[i] == 0) continue;
@@ -142,7 +142,7 @@ std::vector<char> occurs_earlier(const std::string& corpus, const std::vector<ch
   std::vector<int> parent(n), least(n);
   for (int k = 0; k < n; ++k) {
     parent[k] = k;
-    least[k] = boundary[sa[k]] ? sa[k] : INT_MAX;
+    least[k] = sa[k];
   }
   auto find = [&](int x) {
     while (parent[x] != x) {
@@ -189,11 +189,30 @@ DedupResult remove_duplicates(std::string_view t) {
   std::vector<int> query_of(n, -1);
   std::unordered_set<std::string_view> seen;
   seen.reserve(n * 2);
-  std::string corpus;
+  // Every distinct line as characters: one-byte characters by their byte, double-byte
+  // ones by their two bytes, four-byte ones numbered from 65536; CR LF after each line.
+  std::vector<int> chars;
+  chars.reserve(t.size());
+  std::unordered_map<std::uint32_t, int> four_byte;
   std::vector<Query> queries;
   auto add_to_corpus = [&](std::string_view line) {
-    corpus.append(line);
-    corpus.append(kCrLf);
+    const auto* b = reinterpret_cast<const unsigned char*>(line.data());
+    for (std::size_t p = 0; p < line.size();) {
+      const std::size_t c = clen(line, p);
+      if (c == 1) {
+        chars.push_back(b[p]);
+      } else if (c == 2) {
+        chars.push_back(b[p] << 8 | b[p + 1]);
+      } else {
+        const std::uint32_t key = static_cast<std::uint32_t>(b[p]) << 24 | b[p + 1] << 16 |
+                                  b[p + 2] << 8 | b[p + 3];
+        chars.push_back(four_byte.try_emplace(key, 65536 + static_cast<int>(four_byte.size()))
+                            .first->second);
+      }
+      p += c;
+    }
+    chars.push_back('\r');
+    chars.push_back('\n');
   };
 
   kind[0] = kKeep;
@@ -208,23 +227,26 @@ DedupResult remove_duplicates(std::string_view t) {
     } else {
       kind[i] = kIndexed;
       query_of[i] = static_cast<int>(queries.size());
-      queries.push_back({static_cast<int>(corpus.size()), static_cast<int>(line.size())});
+      const int start = static_cast<int>(chars.size());
+      add_to_corpus(line);
+      queries.push_back({start, static_cast<int>(chars.size()) - 2 - start});
+      continue;
     }
     add_to_corpus(line);
   }
 
   std::vector<char> earlier;
   if (!queries.empty()) {
-    std::vector<char> boundary(corpus.size(), 0);
-    for (std::size_t p = 0; p < corpus.size();) {
-      // Line by line: CR and LF are never part of a longer character.
-      const std::size_t end = corpus.find(kCrLf, p);
-      const std::string_view line(corpus.data() + p, end - p);
-      for (std::size_t q = 0; q < line.size(); q += clen(line, q)) boundary[p + q] = 1;
-      boundary[end] = boundary[end + 1] = 1;
-      p = end + 2;
+    int upper = 65536 + static_cast<int>(four_byte.size());
+    if (chars.size() < 4096) {
+      // Short lists: renumber the characters densely so the sort's buckets stay small.
+      std::vector<int> used(chars);
+      std::sort(used.begin(), used.end());
+      used.erase(std::unique(used.begin(), used.end()), used.end());
+      for (int& c : chars) c = static_cast<int>(std::lower_bound(used.begin(), used.end(), c) - used.begin());
+      upper = static_cast<int>(used.size());
     }
-    earlier = occurs_earlier(corpus, boundary, queries);
+    earlier = occurs_earlier(chars, upper, queries);
   }
 
   r.text.reserve(t.size() + 2);
