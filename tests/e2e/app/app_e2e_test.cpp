@@ -616,3 +616,20 @@ TEST_F(Shell, AgentDataExportWritesAndStartsTheProgram) {
 }
 
 }  // namespace
+
+namespace {
+// Writes the README's screenshots when TESSARO_SCREENSHOT_DIR is set.
+TEST_F(Shell, Screenshots) {
+  const char* out = std::getenv("TESSARO_SCREENSHOT_DIR");
+  if (!out) GTEST_SKIP() << "TESSARO_SCREENSHOT_DIR not set";
+  start();
+  open_login(1);
+  child<QPushButton>("captcha_button")->click();
+  box("account")->setText(u("demo"));
+  box("password")->setText(u("demo123"));
+  box("captcha")->setText(u("1234"));
+  QTest::qWait(1500);
+  EXPECT_TRUE(window_->grab().save(QString::fromUtf8(out) + "/main-window.png"));
+  EXPECT_TRUE(window_->browser_window()->grab().save(QString::fromUtf8(out) + "/browser-window.png"));
+}
+}  // namespace
