@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -49,7 +50,10 @@ ColourPicker::ColourPicker(ToolContext& ctx, PublishingWindow* publishing)
   line->addWidget(again);
   layout->addLayout(line);
   connect(again, &QPushButton::clicked, this, &ColourPicker::choose_again);
-  connect(palette_, &platform::BrowserView::document_title_changed, this, &ColourPicker::on_title_changed);
+  // Handled a moment later, outside the engine's notification: the reads wait in
+  // nested loops, which the engine does not expect inside its own signals.
+  connect(palette_, &platform::BrowserView::document_title_changed, this,
+          [this] { QTimer::singleShot(10, this, &ColourPicker::on_title_changed); });
   resize(520, 340);
 
   write_pages(true);
@@ -71,14 +75,21 @@ void ColourPicker::choose_again() {
 }
 
 void ColourPicker::on_title_changed() {
+  // The reads below wait in nested loops, where further title changes arrive.
   if (busy_) return;
+  busy_ = true;
+  QPointer<ColourPicker> self(this);
+  apply_pick();
+  if (self) busy_ = false;
+}
+
+void ColourPicker::apply_pick() {
+  QPointer<ColourPicker> self(this);
   page::LivePage& live = ctx_.pages().live(page::PageObjects::kLiveColour);
   live.attach_live_page(palette_);
   const std::string html = live.get_document_html();
   // An empty document is a failed read, not a pick.
-  if (html.empty() || html.size() >= kPickedDocumentLimit || !publishing_) return;
-  busy_ = true;
-  QPointer<ColourPicker> self(this);
+  if (!self || html.empty() || html.size() >= kPickedDocumentLimit || !publishing_) return;
   const std::string code = colour_code_from_html(html);
   publishing_->set_colour_code(platform::from_gbk(code));
 
@@ -94,9 +105,9 @@ void ColourPicker::on_title_changed() {
   snap.attach_page(converter_);
   const QColor colour(component(snap.get_textbox_text("r", 1)), component(snap.get_textbox_text("g", 1)),
                       component(snap.get_textbox_text("b", 1)));
+  if (!self) return;
   if (publishing_) publishing_->set_text_colour(colour);
   emit colour_applied(platform::from_gbk(code), colour);
-  busy_ = false;
   close();
 }
 

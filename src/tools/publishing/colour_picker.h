@@ -32,6 +32,7 @@ class ColourPicker : public QWidget {
  private:
   void write_pages(bool converter_too);
   void on_title_changed();
+  void apply_pick();
 
   ToolContext& ctx_;
   QPointer<PublishingWindow> publishing_;
