@@ -280,6 +280,7 @@ TEST_F(Shell, GarbageConfigureIniStartsWithWhatCanBeRead) {
   for (int i = 0; i < 5000; ++i) junk += static_cast<char>((i * 7919) % 256);
   junk += "\r\n[" + text::utf8_to_gbk("网页地址") + "]\r\n" + text::utf8_to_gbk("网页地址") + "=http://x.com\r\n[[[]]]=\r\n=\r\n";
   settings::write_whole_file(settings::data_file(dir, settings::kConfigure), junk);
+  e2e::write_config(dir, app::kMakerSiteKeyUtf8, "");
   start_in(dir);
   ASSERT_TRUE(started_);
   EXPECT_EQ(box("address")->text(), u("http://x.com"));
@@ -314,7 +315,9 @@ TEST_F(Shell, StartedFromTempFolderIsRefused) {
   EXPECT_EQ(window_->browser_window(), nullptr);
   // Lower case is not refused.
   window_.reset();
-  start_in(e2e::fresh_exe_dir("temp/tool"));
+  std::string lower = e2e::fresh_exe_dir("temp/tool");
+  e2e::write_config(lower, app::kMakerSiteKeyUtf8, "");
+  start_in(lower);
   EXPECT_TRUE(started_);
 }
 
