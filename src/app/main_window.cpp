@@ -425,6 +425,10 @@ void MainWindow::login() {
   if (!browser) return;
   page::LivePage& live = pages_->live(page::PageObjects::kLiveMain);
   page::PageSnapshot& snap = pages_->snapshot(page::PageObjects::kLogin);
+  // The page the form is filled on must be completely loaded. Read before the clicks:
+  // the engine reports the navigation a click starts at once, so a reading after the
+  // clicks would always stop a successful login.
+  const bool loaded = browser->ready_state() == 4;
   live.attach_live_page(browser);
   snap.attach_page(browser);
   live.live_set_input_text("UserName", platform::to_gbk(account_->text()));
@@ -433,7 +437,7 @@ void MainWindow::login() {
   for (int t = 1; t <= 4; ++t) live.live_set_input_text("Theme" + std::to_string(t) + "$txtCheckCode", code);
   for (int t = 1; t <= 4; ++t) snap.click_button("Theme" + std::to_string(t) + "$btnLogin");
   snap.click_button("inside");
-  if (browser->ready_state() != 4) return;
+  if (!loaded) return;
   QPointer<MainWindow> self(this);
   platform::wait_responsive(3000);
   if (!self || !browser_window_) return;
