@@ -16,6 +16,7 @@
 #include "platform/gbk.h"
 #include "settings/settings.h"
 #include "text/text.h"
+#include "offline_context.h"
 #include "tools/common/tool_context.h"
 #include "tools/names/name_ops.h"
 #include "tools/names/names_window.h"
@@ -23,20 +24,7 @@
 
 namespace {
 
-class Context : public tools::ToolContext {
- public:
-  explicit Context(std::string dir) : dir_(std::move(dir)) {}
-  QString main_title() const override { return QStringLiteral("Quillory-TessaroV4.3正式版"); }
-  std::string exe_dir() const override { return dir_; }
-  std::string address_text() const override { return {}; }
-  void set_address_text(const std::string&) override {}
-  platform::BrowserView* main_browser() override { return nullptr; }
-  page::PageObjects& pages() override { return pages_; }
-
- private:
-  std::string dir_;
-  page::PageObjects pages_;
-};
+using Context = testsupport::OfflineContext;
 
 tools::names::NamesWindow* open_window(Context& ctx) {
   tools::names::open_names_editor(ctx);

@@ -17,26 +17,14 @@
 #include "platform/browser_view.h"
 #include "settings/settings.h"
 #include "text/text.h"
+#include "offline_context.h"
 #include "tools/common/tool_context.h"
 #include "tools/submission/open_submission.h"
 #include "tools/submission/submission_window.h"
 
 namespace {
 
-class Context : public tools::ToolContext {
- public:
-  explicit Context(std::string dir) : dir_(std::move(dir)) {}
-  QString main_title() const override { return QStringLiteral("Quillory-TessaroV4.3正式版"); }
-  std::string exe_dir() const override { return dir_; }
-  std::string address_text() const override { return {}; }
-  void set_address_text(const std::string&) override {}
-  platform::BrowserView* main_browser() override { return nullptr; }
-  page::PageObjects& pages() override { return pages_; }
-
- private:
-  std::string dir_;
-  page::PageObjects pages_;
-};
+using Context = testsupport::OfflineContext;
 
 class Engines {
  public:
