@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -40,18 +41,25 @@ class Converter {
   bool run(const char* in, std::size_t len, std::string& out, std::size_t* consumed) {
     char* ip = const_cast<char*>(in);
     std::size_t left = len;
-    char buf[4096];
+    // Converts straight into out, growing it when iconv runs out of room.
+    std::size_t used = out.size();
+    out.resize(used + len + len / 2 + 64);
     while (left > 0) {
-      char* op = buf;
-      std::size_t room = sizeof buf;
+      char* op = out.data() + used;
+      std::size_t room = out.size() - used;
       const std::size_t r = iconv(cd_, &ip, &left, &op, &room);
-      out.append(buf, static_cast<std::size_t>(op - buf));
+      used = static_cast<std::size_t>(op - out.data());
       if (r == static_cast<std::size_t>(-1)) {
-        if (errno == E2BIG) continue;
+        if (errno == E2BIG) {
+          out.resize(out.size() + left * 2 + 64);
+          continue;
+        }
+        out.resize(used);
         *consumed = len - left;
         return false;  // EILSEQ or EINVAL (truncated sequence)
       }
     }
+    out.resize(used);
     flush(out);
     *consumed = len;
     return true;
@@ -91,6 +99,26 @@ bool convert_all(Converter& cv, std::string_view in, const std::string& stand_in
 std::string convert_charset(std::string_view bytes, std::string_view from, std::string_view to,
                             std::size_t skip) {
   const std::string f = iconv_name(from), t = iconv_name(to);
+  const auto finish = [skip](std::string out) -> std::string {
+    if (skip >= out.size()) return {};
+    out.erase(0, skip);
+    return out;
+  };
+  // Pure ASCII between two ASCII-compatible charsets is the same bytes.
+  const auto ascii_compatible = [](const std::string& n) { return n == "UTF-8" || n == "GB18030"; };
+  if (ascii_compatible(f) && ascii_compatible(t) &&
+      std::all_of(bytes.begin(), bytes.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) == 0; }))
+    return finish(std::string(bytes));
+  // Most text converts in one pass; only text with a byte or character that needs a stand-in
+  // takes the two passes below.
+  {
+    Converter direct(f, t);
+    if (!direct.ok()) return {};
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 2);
+    std::size_t consumed = 0;
+    if (direct.run(bytes.data(), bytes.size(), out, &consumed)) return finish(std::move(out));
+  }
   // Decode to UTF-32 first so that a byte the source cannot decode and a character the
   // target cannot encode are each replaced by "?".
   Converter dec(f, "UTF-32LE");
@@ -117,9 +145,7 @@ std::string convert_charset(std::string_view bytes, std::string_view from, std::
     enc.reset();
     pos += 4;
   }
-  if (skip >= out.size()) return {};
-  out.erase(0, skip);
-  return out;
+  return finish(std::move(out));
 }
 
 std::string to_wide_text(std::string_view gbk) {

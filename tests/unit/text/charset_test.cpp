@@ -26,6 +26,19 @@ TEST(Charset, InvalidInputIsReplacedNotFatal) {
   EXPECT_EQ(convert_charset("\xE4\xB8\xAD" "a", "UTF-8", "ISO-8859-1"), "?a");
 }
 
+TEST(Charset, BadByteAfterLongValidTextAndPureAscii) {
+  // The stand-in lands at the right place even past several conversion buffers.
+  std::string prefix;
+  for (int i = 0; i < 3000; ++i) prefix += "\xD6\xD0";  // 中 x 3000
+  std::string expected;
+  for (int i = 0; i < 3000; ++i) expected += "中";
+  EXPECT_EQ(gbk_to_utf8(prefix + "\xFF" + "z" + prefix), expected + "?z" + expected);
+  EXPECT_EQ(utf8_to_gbk(expected + "\xC3"), prefix + "?");
+  // ASCII is the same bytes, also to a charset that is not ASCII-compatible.
+  EXPECT_EQ(gbk_to_utf8("plain\r\ntext"), "plain\r\ntext");
+  EXPECT_EQ(convert_charset("ab", "UTF-8", "UTF-16LE"), std::string("a\0b\0", 4));
+}
+
 TEST(Charset, SkipAndUnknownCharset) {
   EXPECT_EQ(convert_charset("abcdef", "UTF-8", "GBK", 2), "cdef");
   EXPECT_EQ(convert_charset("ab", "UTF-8", "GBK", 5), "");
