@@ -13,27 +13,11 @@
 #include <cstdio>
 
 #include "bench_data.h"
-#include "page/page_objects.h"
-#include "tools/common/tool_context.h"
+#include "offline_context.h"
 #include "tools/names/name_ops.h"
 #include "tools/names/names_window.h"
 
 namespace {
-
-class BenchContext : public tools::ToolContext {
- public:
-  explicit BenchContext(std::string dir) : dir_(std::move(dir)) {}
-  QString main_title() const override { return QStringLiteral("Tessaro"); }
-  std::string exe_dir() const override { return dir_; }
-  std::string address_text() const override { return {}; }
-  void set_address_text(const std::string&) override {}
-  platform::BrowserView* main_browser() override { return nullptr; }
-  page::PageObjects& pages() override { return pages_; }
-
- private:
-  std::string dir_;
-  page::PageObjects pages_;
-};
 
 double ms(QElapsedTimer& t) { return t.nsecsElapsed() / 1e6; }
 
@@ -42,7 +26,7 @@ double ms(QElapsedTimer& t) { return t.nsecsElapsed() / 1e6; }
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QTemporaryDir dir;
-  BenchContext ctx(dir.path().toStdString());
+  testsupport::OfflineContext ctx(dir.path().toStdString());
   auto* w = new tools::names::NamesWindow(ctx);
   w->resize(1000, 700);
   w->show();
