@@ -115,7 +115,6 @@ std::string convert_charset(std::string_view bytes, std::string_view from, std::
     Converter direct(f, t);
     if (!direct.ok()) return {};
     std::string out;
-    out.reserve(bytes.size() + bytes.size() / 2);
     std::size_t consumed = 0;
     if (direct.run(bytes.data(), bytes.size(), out, &consumed)) return finish(std::move(out));
   }

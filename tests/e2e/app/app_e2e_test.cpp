@@ -555,7 +555,7 @@ TEST_F(Shell, ClearHistoryAsksAndNoKeepsTheFile) {
   EXPECT_EQ(box("address")->text(), u("http://a.com"));
 }
 
-// Hangs at start-up with the maker's site switched on; left disabled until that is found.
+// Back, forward, refresh and the two home buttons, with the maker's site switched on.
 TEST_F(Shell, NavigationButtons) {
   // The notice is fetched outside the browser, so the maker's site is the demo's own address;
   // the letter flag is already set in a test scope, so no question stops the start-up.
