@@ -315,12 +315,13 @@ std::string maker_feedback_page(const std::string& message) {
               alert_script(message));
 }
 
-std::string demo_index_page() {
+std::string demo_index_page(const std::string& sections) {
   return page("演示后台", "<div class=\"box\"><h2>演示后台</h2><ul>"
                           "<li><a href=\"/\">登录页</a></li>"
                           "<li><a href=\"/demo/products\">现有商品</a></li>"
                           "<li><a href=\"/demo/state.json\">state.json</a></li>"
-                          "<li><a href=\"/maker/index.htm\">卡盟助手主页</a></li></ul></div>");
+                          "<li><a href=\"/maker/index.htm\">卡盟助手主页</a></li></ul></div>\n" +
+                              sections);
 }
 
 }  // namespace demo

@@ -48,7 +48,8 @@ std::string maker_letter_page();
 std::string maker_help_page(const std::string& user, const std::string& password, int theme,
                             const std::string& fixed_captcha);
 std::string maker_feedback_page(const std::string& message);
-std::string demo_index_page();
+// The /demo/ page: links, then the families' sections.
+std::string demo_index_page(const std::string& sections);
 
 // The visible lines of the add form's first table, in order (what the browser's
 // outer text of that table gives): 2 header lines, the catalogue, 15 notes.

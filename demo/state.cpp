@@ -146,9 +146,9 @@ void Store::reset() {
   feedback_.clear();
 }
 
-std::string Store::json() {
+std::string Store::json_members() {
   std::lock_guard lock(mu_);
-  std::string j = "{\n  \"products\": [";
+  std::string j = "\"products\": [";
   for (size_t i = 0; i < products_.size(); ++i) {
     const Product& p = products_[i];
     j += i ? ",\n    {" : "\n    {";
@@ -180,7 +180,7 @@ std::string Store::json() {
   for (size_t i = 0; i < visits_.size(); ++i) j += (i ? ", " : "") + json_escape(visits_[i]);
   j += "],\n  \"feedback\": [";
   for (size_t i = 0; i < feedback_.size(); ++i) j += (i ? ", " : "") + json_escape(feedback_[i]);
-  j += "]\n}\n";
+  j += "]";
   return j;
 }
 

@@ -63,7 +63,8 @@ class Store {
   std::string random_digits(int n);
   unsigned random_seed();
 
-  std::string json();
+  // Members of /demo/state.json (products, logins, last page, visits, feedback).
+  std::string json_members();
 
  private:
   std::mutex mu_;

@@ -8,6 +8,13 @@
 
 namespace demo {
 
+std::string trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return {};
+  size_t e = s.find_last_not_of(" \t\r\n");
+  return s.substr(b, e - b + 1);
+}
+
 std::string html_escape(const std::string& s) {
   std::string out;
   out.reserve(s.size() + 16);

@@ -9,6 +9,8 @@
 
 namespace demo {
 
+// Without ASCII white space at either end.
+std::string trim(const std::string& s);
 std::string html_escape(const std::string& s);
 std::string json_escape(const std::string& s);  // with the surrounding quotes
 bool valid_utf8(const std::string& s);
