@@ -40,6 +40,7 @@
 #include "platform/waits.h"
 #include "settings/settings.h"
 #include "text/text.h"
+#include "tools/common/tool_window.h"
 
 #ifdef TESSARO_HAVE_MAKER_NOTICE
 #include "app/maker_notice.h"
@@ -52,6 +53,30 @@
 #endif
 #ifdef TESSARO_HAVE_TOOL_SUBMISSION
 #include "tools/submission/open_submission.h"
+#endif
+#ifdef TESSARO_HAVE_TOOL_TEMPLATES
+#include "tools/templates/open_templates.h"
+#endif
+#ifdef TESSARO_HAVE_TOOL_PRICING
+#include "tools/pricing/open_pricing.h"
+#endif
+#ifdef TESSARO_HAVE_TOOL_STATUS
+#include "tools/status/bulk_status.h"
+#endif
+#ifdef TESSARO_HAVE_TOOL_STOCK
+#include "tools/stock/open_stock_deletion.h"
+#endif
+#ifdef TESSARO_HAVE_TOOL_COMPLAINTS
+#include "tools/complaints/open_complaints.h"
+#endif
+#ifdef TESSARO_HAVE_TOOL_ORDERS
+#include "tools/orders/open_orders.h"
+#endif
+#ifdef TESSARO_HAVE_TOOL_SUBACCOUNTS
+#include "tools/subaccounts/open_registration.h"
+#endif
+#ifdef TESSARO_HAVE_TOOL_CARDS
+#include "tools/cards/open_cards.h"
 #endif
 
 namespace app {
@@ -135,6 +160,8 @@ void MainWindow::build_ui() {
   status_browser_->setObjectName(QStringLiteral("status_browser"));
   status_browser_->hide();
   column->addWidget(status_browser_);
+  status_parts_.scratch = working_box_;
+  status_parts_.status_browser = status_browser_;
   column->addStretch(1);
 
   setCentralWidget(central);
@@ -291,18 +318,54 @@ QWidget* MainWindow::build_tool_groups() {
   publishing = [this] { tools::publishing::open_publishing(*this); };
 #endif
   tool(assist, "自动上架商品", publishing);
-  tool(assist, "[完美]设类型模版", none);
-  tool(assist, "自动库存+定价", none);
-  tool(assist, "销售全部商品", none);
-  tool(assist, "暂停全部商品", none);
-  tool(assist, "禁售全部商品", none);
-  tool(assist, "删除卡密库存", none);
-  tool(assist, "投诉批量处理", none);
-  tool(assist, "订单自动处理", none);
+  std::function<void()> templates = none;
+#ifdef TESSARO_HAVE_TOOL_TEMPLATES
+  templates = [this] { tools::templates::open_templates(*this); };
+#endif
+  tool(assist, "[完美]设类型模版", templates);
+  std::function<void()> pricing = none;
+#ifdef TESSARO_HAVE_TOOL_PRICING
+  pricing = [this] { tools::pricing::open_pricing(*this); };
+#endif
+  tool(assist, "自动库存+定价", pricing);
+  // The three status buttons: their captions change during a run, so they carry no
+  // fixed accessible name.
+  for (int i = 0; i < 3; ++i) {
+    static const char* const captions[3] = {"销售全部商品", "暂停全部商品", "禁售全部商品"};
+    std::function<void()> status = none;
+#ifdef TESSARO_HAVE_TOOL_STATUS
+    status = [this, i] { tools::status::run_bulk_status(*this, status_parts_, i); };
+#endif
+    status_parts_.buttons[static_cast<std::size_t>(i)] = tool(assist, captions[i], status);
+    status_parts_.buttons[static_cast<std::size_t>(i)]->setAccessibleName(QString());
+  }
+  std::function<void()> stock = none;
+#ifdef TESSARO_HAVE_TOOL_STOCK
+  stock = [this] { tools::stock::open_stock_deletion(*this); };
+#endif
+  tool(assist, "删除卡密库存", stock);
+  std::function<void()> complaints = none;
+#ifdef TESSARO_HAVE_TOOL_COMPLAINTS
+  complaints = [this] { tools::complaints::open_complaints(*this, complaints_button_); };
+#endif
+  complaints_button_ = tool(assist, "投诉批量处理", complaints);
+  std::function<void()> orders = none;
+#ifdef TESSARO_HAVE_TOOL_ORDERS
+  orders = [this] { tools::orders::open_orders(*this); };
+#endif
+  tool(assist, "订单自动处理", orders);
 
   QGridLayout* supplier = add_group(q("供货商及站长功能"));
-  tool(supplier, "[hot]批量注册", none);
-  tool(supplier, "[完美]批量导卡", none);
+  std::function<void()> registration = none;
+#ifdef TESSARO_HAVE_TOOL_SUBACCOUNTS
+  registration = [this] { tools::subaccounts::open_registration(*this); };
+#endif
+  tool(supplier, "[hot]批量注册", registration);
+  std::function<void()> cards = none;
+#ifdef TESSARO_HAVE_TOOL_CARDS
+  cards = [this] { tools::cards::open_cards(*this); };
+#endif
+  tool(supplier, "[完美]批量导卡", cards);
   std::function<void()> names = none;
 #ifdef TESSARO_HAVE_TOOL_NAMES
   names = [this] { tools::names::open_names_editor(*this); };
@@ -503,6 +566,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   event->accept();
   save_timer_->stop();
   periodic_save();
+  // The process ends at once: every open tool window keeps what it keeps on its own close.
+  tools::ToolWindow::shut_down_all();
   end_process(0);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "page/page_objects.h"
+#include "tools/common/bulk_status_parts.h"
 #include "tools/common/tool_context.h"
 
 class QCheckBox;
@@ -50,6 +51,7 @@ class MainWindow : public QMainWindow, public tools::ToolContext {
   // The hidden working box and second browser of the bulk status run.
   QPlainTextEdit* working_box() const { return working_box_; }
   platform::BrowserView* status_browser() const { return status_browser_; }
+  const tools::BulkStatusParts& bulk_status_parts() const { return status_parts_; }
   std::string maker_site() const { return maker_site_; }
 
   // Handlers (public so that tests drive them exactly as the controls do).
@@ -105,6 +107,8 @@ class MainWindow : public QMainWindow, public tools::ToolContext {
   LinkLabel* friend_link_ = nullptr;
   QPlainTextEdit* working_box_ = nullptr;
   platform::BrowserView* status_browser_ = nullptr;
+  tools::BulkStatusParts status_parts_;
+  QPushButton* complaints_button_ = nullptr;  // "投诉批量处理"
   QTimer* save_timer_ = nullptr;
   QPointer<BrowserWindow> browser_window_;
   std::string friend_link_address_;

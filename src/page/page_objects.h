@@ -17,8 +17,12 @@ class PageObjects {
   static constexpr int kLivePages = 5;
 
   // Who uses which object.
-  enum SnapshotUse { kStartup = 0, kLogin = 1, kPublishing = 2, kCatalogue = 3, kColour = 4 };
-  enum LiveUse { kLiveMain = 0, kLiveColour = 1 };
+  enum SnapshotUse {
+    kStartup = 0, kLogin = 1, kPublishing = 2, kCatalogue = 3, kColour = 4, kTemplates = 5,
+    kPricing = 6, kStatus = 7, kStockDeletion = 8, kOrders = 9, kCards = 10
+  };
+  // kLiveMain serves the login, the menus and the pricing window's alert.
+  enum LiveUse { kLiveMain = 0, kLiveColour = 1, kLiveComplaints = 2, kLiveRegistration = 3, kLiveCards = 4 };
 
   PageSnapshot& snapshot(int i) { return snapshots_.at(i); }
   LivePage& live(int i) { return lives_.at(i); }

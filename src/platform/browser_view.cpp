@@ -254,6 +254,8 @@ void BrowserView::set_input_enabled(bool enabled) {
   static_cast<InputGate*>(input_gate_)->set_blocked(!enabled);
 }
 
+bool BrowserView::input_enabled() const { return !static_cast<InputGate*>(input_gate_)->blocked(); }
+
 WebPage* BrowserView::web_page() const { return qobject_cast<WebPage*>(page()); }
 
 DomBridge& BrowserView::bridge() {

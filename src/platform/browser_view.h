@@ -48,6 +48,7 @@ class BrowserView : public QWebEngineView {
   int ready_state() const;
   // Enables or disables user input on the control (automation still works).
   void set_input_enabled(bool enabled);
+  bool input_enabled() const;
 
   WebPage* web_page() const;
   // The DOM bridge of this view (agent script in an isolated world).

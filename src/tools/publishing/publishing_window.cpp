@@ -2,7 +2,6 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -89,8 +88,8 @@ QPlainTextEdit* text_box(const QString& name, QWidget* parent) {
 
 }  // namespace
 
-PublishingWindow::PublishingWindow(ToolContext& ctx) : QWidget(nullptr), ctx_(ctx), random_(std::random_device{}()) {
-  setAttribute(Qt::WA_DeleteOnClose);
+PublishingWindow::PublishingWindow(ToolContext& ctx)
+    : ToolWindow(ctx), ctx_(ctx), random_(std::random_device{}()) {
   build();
   // Window opened.
   ctx_.ensure_data_dir();
@@ -330,23 +329,9 @@ void PublishingWindow::save_settings() {
   settings::write_key(ini, k.catalogue3, edit_text(c_.catalogue[2]));
 }
 
-void PublishingWindow::shut_down() {
-  if (shut_down_) return;
-  shut_down_ = true;
+void PublishingWindow::on_closing() {
   page::confirm_web_dialogs(ctx_.main_browser(), platform::kWebMessageTitle, platform::kOkCaption, true);
   save_settings();
-}
-
-void PublishingWindow::closeEvent(QCloseEvent* event) {
-  shut_down();
-  if (running_) {
-    // The run still holds this window on its stack: end it at its next step and let
-    // it delete the window.
-    closing_ = true;
-    position_ = count_;
-    setAttribute(Qt::WA_DeleteOnClose, false);
-  }
-  event->accept();
 }
 
 void PublishingWindow::set_text_colour(const QColor& colour) {
@@ -368,17 +353,17 @@ void PublishingWindow::set_status(const QString& text) {
 void PublishingWindow::stop_run() { position_ = count_; }
 
 void PublishingWindow::start_run() {
-  if (running_) return;
-  QPointer<PublishingWindow> self(this);
+  if (running()) return;
   ToolContext& ctx = ctx_;
-  QPointer<platform::BrowserView> browser = ctx.main_browser();
+  platform::BrowserView* browser = ctx.main_browser();
+  ToolRun run(this, browser);
   page::PageSnapshot& snap = ctx.pages().snapshot(page::PageObjects::kPublishing);
 
   // 1-3: the add form, the confirmer, the name list.
   ctx.navigate_main(ctx.take_platform_root() + kAddFormPath);
   snap.attach_page(browser);
   page::confirm_web_dialogs(browser, platform::kWebMessageTitle, platform::kOkCaption, false, kConfirmPeriodMs);
-  if (browser) browser->set_input_enabled(false);
+  run.disable_browser_input();
   position_ = 0;
   done_ = 0;
   const std::vector<std::string> names = text::split_text(edit_text(c_.names), "\r\n");
@@ -387,56 +372,38 @@ void PublishingWindow::start_run() {
   c_.stop->setEnabled(true);
   c_.progress->setRange(0, count_ > 0 ? count_ : 1);
   c_.progress->setValue(0);
-  running_ = true;
-  // While the run is on the stack, a close only marks the window; the run deletes it.
-  setAttribute(Qt::WA_DeleteOnClose, false);
 
-  // Returns false when the window went away or is closing: the run ends there.
-  auto still_here = [&]() -> bool { return self && !closing_; };
-
-  while (still_here() && position_ < count_) {
+  // 4: one pass per name; a close ends the run at its next step.
+  while (position_ < count_) {
     set_status(QStringLiteral("当前商品一共%1个，正在发布第%2个").arg(count_).arg(position_));
     ++position_;
     const std::string& name = names[static_cast<std::size_t>(position_ - 1)];
-    platform::wait_responsive(kFillWaitMs);
-    if (!still_here()) break;
+    if (!run.wait(kFillWaitMs)) return;
     fill_product(name);
-    if (!still_here()) break;
+    if (!run.alive()) return;
     snap.click_button("btnSubmit");
-    if (!self) break;
+    if (!run.window_exists()) return;
     ++done_;
     c_.progress->setValue(done_);
     if (position_ >= count_) {
-      platform::pause_blocking(kAfterLastMs);
-      if (!still_here()) break;
+      if (!run.pause(kAfterLastMs)) return;
       auto* notice = new CompletionNotice();
       notice->show();
-      finish_run();
+      finish_run(run);
       set_status(QStringLiteral("发布完毕！"));
       emit run_finished();
       return;
     }
-    platform::pause_blocking(kBetweenProductsMs);
+    if (!run.pause(kBetweenProductsMs)) return;
   }
-
-  if (!self) {
-    if (browser) browser->set_input_enabled(true);
-    return;
-  }
-  finish_run();
-  if (closing_) {
-    deleteLater();
-    return;
-  }
+  finish_run(run);
   emit run_finished();
 }
 
-void PublishingWindow::finish_run() {
-  running_ = false;
-  if (auto* browser = ctx_.main_browser()) browser->set_input_enabled(true);
+void PublishingWindow::finish_run(ToolRun& run) {
+  run.enable_browser_input();
   c_.start->setEnabled(true);
   c_.stop->setEnabled(false);
-  if (!closing_) setAttribute(Qt::WA_DeleteOnClose, true);
 }
 
 void PublishingWindow::fill_product(const std::string& name) {

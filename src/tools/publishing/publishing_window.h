@@ -4,7 +4,8 @@
 
 #include <QPointer>
 #include <QString>
-#include <QWidget>
+
+#include "tools/common/tool_window.h"
 
 #include <random>
 #include <string>
@@ -18,15 +19,13 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
-namespace tools { class ToolContext; }
-
 namespace tools::publishing {
 
 class ColourPicker;
 
 inline constexpr const char* kAddFormPath = "/SelfProduct/SelfProductAdd.aspx";
 
-class PublishingWindow : public QWidget {
+class PublishingWindow : public ToolWindow {
   Q_OBJECT
  public:
   explicit PublishingWindow(ToolContext& ctx);
@@ -65,7 +64,6 @@ class PublishingWindow : public QWidget {
   void set_text_colour(const QColor& colour);
   void set_colour_code(const QString& code);
 
-  bool running() const { return running_; }
   // Position counter and name count of the current (or last) run.
   int position() const { return position_; }
   int name_count() const { return count_; }
@@ -81,16 +79,16 @@ class PublishingWindow : public QWidget {
   void stop_run();    // "停止发布"
 
  protected:
-  void closeEvent(QCloseEvent* event) override;
+  // Stops the confirmer, then saves names and settings.
+  void on_closing() override;
 
  private:
   void build();
   void load_settings();
   void save_settings();
-  void shut_down();  // stops the confirmer and saves, once
   void set_status(const QString& text);
   void fill_product(const std::string& name);
-  void finish_run();
+  void finish_run(ToolRun& run);
   void open_colour_picker();
   void open_catalogue_lookup();
   void show_tip();
@@ -104,9 +102,6 @@ class PublishingWindow : public QWidget {
   int position_ = 0;
   int count_ = 0;
   int done_ = 0;
-  bool running_ = false;
-  bool closing_ = false;
-  bool shut_down_ = false;
   std::mt19937 random_;
 };
 

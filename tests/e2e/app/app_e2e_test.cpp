@@ -4,6 +4,7 @@
 // office (four demo servers, one per login theme) and a server that never finishes a page.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -36,6 +37,8 @@
 #include "app/browser_window.h"
 #include "app/main_window.h"
 #include "app/process_exit.h"
+#include <QPlainTextEdit>
+#include "tools/publishing/publishing_window.h"
 #include "demo_process.h"
 #include "e2e_support.h"
 #include "platform/browser_view.h"
@@ -198,8 +201,14 @@ TEST_F(Shell, WindowsTitlesCaptionsAndBrowserWindowRules) {
                               "获取永硕E盘目录", "迅雷会员", "说说秒赞"}) {
     QPushButton* b = button_with(u(caption));
     ASSERT_NE(b, nullptr) << caption;
-    EXPECT_EQ(b->accessibleName(), u(caption));
+    // What assistive tools read: the fixed name, or the current text when none is set.
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(b);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->text(QAccessible::Name), u(caption));
   }
+  // The status buttons' captions change during a run: no fixed name.
+  for (const char* caption : {"销售全部商品", "暂停全部商品", "禁售全部商品"})
+    EXPECT_TRUE(button_with(u(caption))->accessibleName().isEmpty()) << caption;
   int waiting = 0;
   for (auto* b : w.findChildren<QPushButton*>()) waiting += b->text() == u("等待建议");
   EXPECT_EQ(waiting, 5);
@@ -636,6 +645,38 @@ TEST_F(Shell, AgentDataExportWritesAndStartsTheProgram) {
 }
 
 }  // namespace
+
+namespace {
+tools::publishing::PublishingWindow* open_publishing_window(QPushButton* button) {
+  button->click();
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* p = qobject_cast<tools::publishing::PublishingWindow*>(w); p && p->isVisible()) return p;
+  return nullptr;
+}
+}  // namespace
+
+// Closing the main window ends the process at once; an open tool window first keeps
+// what it keeps on its own close.
+TEST_F(Shell, ClosingTheMainWindowKeepsWhatAnOpenToolWindowHolds) {
+  start("close-keeps");
+  auto* pub = open_publishing_window(button_with(u("自动上架商品")));
+  ASSERT_NE(pub, nullptr);
+  pub->controls().names->setPlainText(u("腾讯QQ币10元\n网易一卡通15元"));
+  pub->controls().charging->setText(u("按次计费"));
+  window_->close();
+  EXPECT_EQ(g_exit_codes, std::vector<int>{0});
+  EXPECT_EQ(text::gbk_to_utf8(settings::read_whole_file(settings::data_file(exe_dir_, settings::kProductNames))),
+            "腾讯QQ币10元\r\n网易一卡通15元");
+  delete pub;
+  window_.reset();
+
+  start_in(exe_dir_);
+  auto* again = open_publishing_window(button_with(u("自动上架商品")));
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->controls().names->toPlainText(), u("腾讯QQ币10元\n网易一卡通15元"));
+  EXPECT_EQ(again->controls().charging->text(), u("按次计费"));
+  delete again;
+}
 
 namespace {
 // Writes the README's screenshots when TESSARO_SCREENSHOT_DIR is set.
