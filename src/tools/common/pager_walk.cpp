@@ -1,0 +1,45 @@
+#include "tools/common/pager_walk.h"
+
+#include <vector>
+
+#include "page/page_snapshot.h"
+#include "platform/browser_view.h"
+#include "text/text.h"
+#include "tools/common/collect.h"
+#include "tools/common/tool_window.h"
+
+namespace tools {
+
+namespace {
+constexpr int kAfterPostBackMs = 3000;
+constexpr int kAfterPageMs = 1000;
+}  // namespace
+
+std::string template_link_start() {
+  static const std::string marker = text::utf8_to_gbk("类型/模板', iframe:{src:'");
+  return marker;
+}
+
+int pager_walk(ToolRun& run, page::PageSnapshot& snap, platform::BrowserView* browser,
+               const PagerWalkTargets& targets) {
+  // 1. The number of pages the pager offers.
+  snap.attach_page(browser);
+  const int pages = snap.count_options("AspNetPager1_input", 1);
+  if (targets.status) targets.status(QStringLiteral("状态:当前页数为%1").arg(pages));
+
+  // 2. One pass more than the pages offered.
+  std::vector<std::string> links;
+  for (int i = 1; i <= pages + 1; ++i) {
+    snap.run_script("javascript:__doPostBack('AspNetPager1','" + std::to_string(i) + "')", 1);
+    if (!run.wait(kAfterPostBackMs)) return -1;
+    if (targets.status) targets.status(QStringLiteral("正在分析第%1页").arg(i));
+    snap.attach_page(browser);
+    collect_all_between(snap.get_body_html(), template_link_start(), kTemplateLinkEnd, links);
+    if (targets.link)
+      for (const std::string& l : links) targets.link(l);
+    if (!run.wait(kAfterPageMs)) return -1;
+  }
+  return pages;
+}
+
+}  // namespace tools
