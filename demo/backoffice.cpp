@@ -91,6 +91,7 @@ void Routes::post(const std::string& pattern, Post handler) {
 
 BackOffice::BackOffice(Options options)
     : opt_(std::move(options)), store_(opt_.seed ? opt_.seed : std::random_device{}()) {
+  store_.set_sample_products(opt_.products, opt_.unreviewed);
   families_.push_back(make_account_family(*this));
   families_.push_back(make_publish_family(*this));
   families_.push_back(make_maker_family(*this));

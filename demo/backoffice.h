@@ -24,6 +24,8 @@ struct Options {
   std::string password = "demo123";
   std::string maker_link;    // address in the notice page; empty: http://demo.example.com:PORT/
   size_t max_field = 65536;  // longest accepted form value, in bytes
+  int products = 0;          // sample products that passed review, present from the start
+  int unreviewed = 0;        // sample products waiting for review
 };
 
 inline constexpr const char* kHtml = "text/html; charset=utf-8";

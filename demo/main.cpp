@@ -22,6 +22,8 @@ const char* kUsage =
     "  --user NAME       account name (default demo)\n"
     "  --password PW     account password (default demo123)\n"
     "  --maker-link URL  address in the maker's notice page (default http://demo.example.com:PORT/)\n"
+    "  --products N      sample products that passed review (default 0)\n"
+    "  --unreviewed N    sample products waiting for review (default 0)\n"
     "  --help            this text\n"
     "The first line on stdout is \"listening on 127.0.0.1:PORT\".\n";
 
@@ -73,6 +75,9 @@ int main(int argc, char** argv) {
       opt.password = v;
     } else if (a == "--maker-link") {
       opt.maker_link = v;
+    } else if (a == "--products" || a == "--unreviewed") {
+      if (!parse_int(v, 0, 1000000, n)) return usage_error(a + " needs 0-1000000");
+      (a == "--products" ? opt.products : opt.unreviewed) = static_cast<int>(n);
     } else {
       return usage_error("unknown option " + a);
     }

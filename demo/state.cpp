@@ -111,6 +111,8 @@ void Store::count_login(bool ok, const std::string& user) {
 
 int Store::add_product(Product p) {
   std::lock_guard lock(mu_);
+  // "面向所有客户(需审核)" waits for the platform's review.
+  p.reviewed = p.sales_bound != "1";
   p.id = next_product_id_++;
   products_.push_back(std::move(p));
   return products_.back().id;
@@ -134,10 +136,39 @@ void Store::add_feedback(const std::string& text) {
   feedback_.push_back(text);
 }
 
+void Store::set_sample_products(int reviewed, int unreviewed) {
+  std::lock_guard lock(mu_);
+  sample_reviewed_ = reviewed;
+  sample_unreviewed_ = unreviewed;
+  products_.clear();
+  next_product_id_ = 1;
+  add_samples();
+}
+
+void Store::add_samples() {
+  static const char* const kinds[] = {"腾讯QQ币", "网易一卡通", "盛大点卡", "魔兽世界点卡", "骏网一卡通",
+                                      "联通充值卡", "移动充值卡", "征途点卡"};
+  static const char* const values[] = {"10", "15", "30", "50", "100"};
+  const int total = sample_reviewed_ + sample_unreviewed_;
+  for (int i = 0; i < total; ++i) {
+    Product p;
+    p.id = next_product_id_++;
+    const char* value = values[i % 5];
+    p.name = std::string(kinds[i % 8]) + value + "元-" + std::to_string(p.id);
+    p.parvalue = value;
+    p.unit = "张";
+    p.status = "0";
+    p.sales_bound = i < sample_reviewed_ ? "0" : "1";
+    p.reviewed = i < sample_reviewed_;
+    products_.push_back(std::move(p));
+  }
+}
+
 void Store::reset() {
   std::lock_guard lock(mu_);
   products_.clear();
   next_product_id_ = 1;
+  add_samples();
   logins_ok_ = logins_failed_ = 0;
   last_user_.clear();
   last_path_.clear();
@@ -169,6 +200,7 @@ std::string Store::json_members() {
     j += ", \"charge_way\": " + json_escape(p.charge_way);
     j += ", \"saving_url\": " + json_escape(p.saving_url);
     j += ", \"service\": " + json_escape(p.service);
+    j += std::string(", \"reviewed\": ") + (p.reviewed ? "true" : "false");
     j += "}";
   }
   j += products_.empty() ? "],\n" : "\n  ],\n";

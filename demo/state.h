@@ -33,6 +33,7 @@ struct Product {
   std::string charge_way;                // ChargeWay
   std::string saving_url;                // SavingUrl
   std::string service;                   // ProductService
+  bool reviewed = true;                  // passed the platform's review
 };
 
 struct Session {
@@ -45,6 +46,10 @@ class Store {
  public:
   explicit Store(unsigned seed);
 
+  // Sample products present at start and after every reset: reviewed ones, then
+  // unreviewed ones, ids from 1.
+  void set_sample_products(int reviewed, int unreviewed);
+
   // Sessions, by the ASP.NET_SessionId cookie value.
   std::string new_session();
   bool has_session(const std::string& id);
@@ -56,6 +61,12 @@ class Store {
   void count_login(bool ok, const std::string& user);
   int add_product(Product p);  // returns its id
   std::vector<Product> products();
+  // Runs f on the products under the store's lock (families change them in place).
+  template <class F>
+  auto with_products(F&& f) {
+    std::lock_guard lock(mu_);
+    return f(products_);
+  }
   void visit(const std::string& path, const std::string& title);
   void add_feedback(const std::string& text);
   void reset();  // forgets products, counts and visits (not sessions)
@@ -73,6 +84,9 @@ class Store {
   std::deque<std::string> session_order_;  // oldest first, for the cap below
   std::vector<Product> products_;
   int next_product_id_ = 1;
+  int sample_reviewed_ = 0;
+  int sample_unreviewed_ = 0;
+  void add_samples();  // with mu_ held
   int logins_ok_ = 0;
   int logins_failed_ = 0;
   std::string last_user_;

@@ -280,10 +280,12 @@ TEST_F(Demo, AddProductStoresEveryFieldAndShowsTheFormAgain) {
       "\"sales_bound\": \"1\", \"unit\": \"张\", \"parvalue\": \"10.5\", \"valid_date\": \"30\", "
       "\"status\": \"2\", \"title_color\": \"#ff33ff\", \"bold\": false, "
       "\"introduct\": \"第一行\\r\\n\\r\\n第三行 <b>&\", \"notice\": \"注意：自动发货\", \"charge_way\": \"按次\", "
-      "\"saving_url\": \"http://pay.example.com/a?b=1&c=2\", \"service\": \"qq(123456,234567)\"}";
+      "\"saving_url\": \"http://pay.example.com/a?b=1&c=2\", \"service\": \"qq(123456,234567)\", "
+      "\"reviewed\": false}";
   EXPECT_NE(state.find(expected), std::string::npos) << state;
   EXPECT_NE(state.find("{\"id\": 2, \"name\": \"B\", \"catalog\": [], "), std::string::npos);
   EXPECT_NE(state.find("\"bold\": true"), std::string::npos);
+  EXPECT_NE(state.find("\"reviewed\": true}"), std::string::npos);  // not "面向所有客户(需审核)"
   std::string listing = demo_->get("/demo/products");
   EXPECT_NE(listing.find("第三行 &lt;b&gt;&amp;"), std::string::npos);  // escaped for people
   EXPECT_NE(listing.find("1005 盛大点卡"), std::string::npos);
@@ -365,3 +367,22 @@ TEST(DemoCommandLine, TakenPortAndBadOptions) {
 }
 
 }  // namespace
+
+TEST(DemoSamples, SampleProductsArePresentFromTheStartAndAfterEveryReset) {
+  DemoProcess d;
+  ASSERT_TRUE(d.start({"--products", "3", "--unreviewed", "2", "--captcha", "1"}));
+  auto check = [&] {
+    std::string state = d.get("/demo/state.json");
+    EXPECT_EQ(count(state, "\"reviewed\": true"), 3) << state;
+    EXPECT_EQ(count(state, "\"reviewed\": false"), 2) << state;
+    EXPECT_NE(state.find("{\"id\": 5, "), std::string::npos);
+    EXPECT_EQ(state.find("{\"id\": 6, "), std::string::npos);
+  };
+  check();
+  Browser b(d.port());
+  ASSERT_TRUE(b.login(1, "1"));
+  b.post("/SelfProduct/SelfProductAdd.aspx", "ProductName=extra");
+  EXPECT_NE(d.get("/demo/state.json").find("{\"id\": 6, \"name\": \"extra\""), std::string::npos);
+  d.post("/demo/reset", "");
+  check();
+}
