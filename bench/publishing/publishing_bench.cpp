@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "publishing_harness.h"
+#include "tool_harness.h"
 #include "tools/publishing/publishing_window.h"
 
 int main(int argc, char** argv) {
@@ -23,9 +23,9 @@ int main(int argc, char** argv) {
   setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
   QApplication app(argc, argv);
   QTemporaryDir dir;
-  pubtest::TestContext ctx;
+  harness::TestContext ctx;
   ctx.set_exe_dir(dir.path().toStdString());
-  if (!pubtest::log_in(ctx.main_browser(), "http://demo.example.com")) {
+  if (!harness::log_in(ctx.main_browser(), "http://demo.example.com")) {
     fprintf(stderr, "login failed\n");
     return 1;
   }
@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i <= kProducts; ++i) names += QStringLiteral("测速商品%1\n").arg(i);
   w->controls().names->setPlainText(names);
   w->show();
-  pubtest::wait_until([] { return false; }, 2000);  // the add form loads
+  harness::wait_until([] { return false; }, 2000);  // the add form loads
 
   QSignalSpy finished(w, &tools::publishing::PublishingWindow::run_finished);
   QElapsedTimer clock;
@@ -44,10 +44,10 @@ int main(int argc, char** argv) {
     clock.start();
     w->controls().start->click();
   });
-  pubtest::wait_until([&] { return finished.count() > 0; }, 400000);
+  harness::wait_until([&] { return finished.count() > 0; }, 400000);
   const double wall = clock.elapsed() / 1000.0;
   const double prescribed = (kProducts * 3000 + (kProducts - 1) * 6000 + 3000) / 1000.0;
-  const int stored = pubtest::demo_products(demo).size();
+  const int stored = harness::demo_products(demo).size();
   printf("products stored: %d of %d\n", stored, kProducts);
   printf("wall %.2f s, prescribed waits %.2f s, ratio %.4f (+%.2f%%)\n", wall, prescribed, wall / prescribed,
          (wall / prescribed - 1) * 100);

@@ -1,6 +1,6 @@
 #pragma once
-// A ToolContext over a plain BrowserView, a logged-in demo back office, and helpers
-// shared by the publishing tests and the publishing benchmark.
+// What the tool windows' end-to-end tests and benchmarks share: a ToolContext over a
+// plain BrowserView, waits, page scripts, a login into the demo back office.
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -23,7 +23,7 @@
 #include "platform/gbk.h"
 #include "tools/common/tool_context.h"
 
-namespace pubtest {
+namespace harness {
 
 class TestContext : public tools::ToolContext {
  public:
@@ -98,4 +98,4 @@ inline QJsonArray demo_products(const testsupport::DemoProcess& demo) {
   return QJsonDocument::fromJson(QByteArray::fromStdString(body)).object().value("products").toArray();
 }
 
-}  // namespace pubtest
+}  // namespace harness

@@ -19,7 +19,7 @@
 
 #include "page/confirmer.h"
 #include "platform/waits.h"
-#include "publishing_harness.h"
+#include "tool_harness.h"
 #include "qt_test_hooks.h"
 #include "settings/settings.h"
 #include "text/text.h"
@@ -64,8 +64,8 @@ namespace {
 class Publishing : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ctx_ = new pubtest::TestContext;
-    logged_in_ = pubtest::log_in(ctx_->main_browser(), kDemoRoot);
+    ctx_ = new harness::TestContext;
+    logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
   }
   static void TearDownTestSuite() {
     delete ctx_;
@@ -106,22 +106,22 @@ class Publishing : public ::testing::Test {
 
   // Waits for the add form in the main browser.
   static bool on_add_form() {
-    return pubtest::wait_until([] {
-      return pubtest::page_script(ctx_->main_browser(), "!!document.getElementById('btnSubmit')").toBool();
+    return harness::wait_until([] {
+      return harness::page_script(ctx_->main_browser(), "!!document.getElementById('btnSubmit')").toBool();
     });
   }
 
   static bool run(PublishingWindow* w, int timeout_ms = 60000) {
     QSignalSpy finished(w, &PublishingWindow::run_finished);
     QTimer::singleShot(0, w->controls().start, &QPushButton::click);
-    return pubtest::wait_until([&] { return finished.count() > 0; }, timeout_ms);
+    return harness::wait_until([&] { return finished.count() > 0; }, timeout_ms);
   }
 
   static std::string path(const QTemporaryDir& d, const char* name) {
     return d.path().toStdString() + "/data/" + name;
   }
 
-  static inline pubtest::TestContext* ctx_ = nullptr;
+  static inline harness::TestContext* ctx_ = nullptr;
   static inline bool logged_in_ = false;
   QTemporaryDir dir_;
 };
@@ -174,7 +174,7 @@ TEST_F(Publishing, ThreeNamesPublishThreeProductsWithEveryField) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(guard.isNull());
 
-  const QJsonArray products = pubtest::demo_products(*g_demo);
+  const QJsonArray products = harness::demo_products(*g_demo);
   ASSERT_EQ(products.size(), 3);
   const QStringList names = {QStringLiteral("腾讯QQ币10元"), QStringLiteral("网易一卡通15元"),
                              QStringLiteral("魔兽点卡30元")};
@@ -210,7 +210,7 @@ TEST_F(Publishing, BoldUncheckedClicksTheBoldBoxOncePerProductAndRandomColoursCo
   EXPECT_TRUE(c.random_colour->isChecked());
   EXPECT_FALSE(c.colour->isEnabled());
   ASSERT_TRUE(run(w));
-  const QJsonArray products = pubtest::demo_products(*g_demo);
+  const QJsonArray products = harness::demo_products(*g_demo);
   ASSERT_EQ(products.size(), 4);
   const auto& palette = tools::publishing::palette();
   const std::set<std::string> entries(palette.begin(), palette.end());
@@ -240,7 +240,7 @@ TEST_F(Publishing, StopDuringTheWaitOfProductTwoLeavesTwoProducts) {
   EXPECT_EQ(texts.size(), 3);
   EXPECT_EQ(w->position(), 5);
   EXPECT_EQ(c.progress->value(), 2);
-  const QJsonArray products = pubtest::demo_products(*g_demo);
+  const QJsonArray products = harness::demo_products(*g_demo);
   ASSERT_EQ(products.size(), 2);
   EXPECT_EQ(products[1].toObject()["name"].toString(), "S2");
 }
@@ -255,7 +255,7 @@ TEST_F(Publishing, AnEmptyListEndsAtOnceWithoutNotice) {
   EXPECT_TRUE(w->controls().start->isEnabled());
   EXPECT_FALSE(w->controls().stop->isEnabled());
   for (QWidget* t : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<CompletionNotice*>(t), nullptr);
-  EXPECT_EQ(pubtest::demo_products(*g_demo).size(), 0);
+  EXPECT_EQ(harness::demo_products(*g_demo).size(), 0);
 }
 
 TEST_F(Publishing, OpeningTakesThePlatformRootAndShowsTheAddForm) {
@@ -381,14 +381,14 @@ TEST_F(Publishing, LookupNumbersTheCatalogueLines) {
     std::ofstream out(file.toStdString(), std::ios::binary);
     out << html.toStdString();
   }
-  ASSERT_TRUE(pubtest::load(ctx_->main_browser(), QUrl::fromLocalFile(file).toString()));
+  ASSERT_TRUE(harness::load(ctx_->main_browser(), QUrl::fromLocalFile(file).toString()));
   auto* lookup = new CatalogueWindow(*ctx_);
   lookup->show();
   EXPECT_EQ(lookup->listing()->toPlainText(),
             QStringLiteral("目录行3   编号：2\n目录行4   编号：3\n目录行5   编号：4\n"));
 
   // On the demo's add form the numbers are the check box positions of the entries.
-  ASSERT_TRUE(pubtest::load(ctx_->main_browser(), QString(kDemoRoot) + "/SelfProduct/SelfProductAdd.aspx"));
+  ASSERT_TRUE(harness::load(ctx_->main_browser(), QString(kDemoRoot) + "/SelfProduct/SelfProductAdd.aspx"));
   for (auto* b : lookup->findChildren<QPushButton*>())
     if (b->text() == QStringLiteral("刷新获取编号")) QTest::mouseClick(b, Qt::LeftButton);
   const QStringList lines = lookup->listing()->toPlainText().split('\n', Qt::SkipEmptyParts);
@@ -412,20 +412,20 @@ TEST_F(Publishing, TheColourPickerSetsTheCodeAndTheTextColour) {
   EXPECT_EQ(settings::read_whole_file(path(dir_, "Setcolor.htm")), tools::publishing::palette_page());
   EXPECT_EQ(settings::read_whole_file(path(dir_, "rgb.html")), tools::publishing::converter_page());
   platform::BrowserView* view = picker->palette_view();
-  ASSERT_TRUE(pubtest::wait_until(
-      [&] { return pubtest::page_script(view, "!!document.getElementById('#ff33ff')").toBool(); }));
-  ASSERT_TRUE(pubtest::wait_until([&] {
-    return pubtest::page_script(picker->converter_view(), "!!document.getElementById('submit')").toBool();
+  ASSERT_TRUE(harness::wait_until(
+      [&] { return harness::page_script(view, "!!document.getElementById('#ff33ff')").toBool(); }));
+  ASSERT_TRUE(harness::wait_until([&] {
+    return harness::page_script(picker->converter_view(), "!!document.getElementById('submit')").toBool();
   }));
   // A real click on the cell.
-  const QJsonValue rect = pubtest::page_script(
+  const QJsonValue rect = harness::page_script(
       view, "var r=document.getElementById('#ff33ff').getBoundingClientRect(); [r.left+r.width/2, r.top+r.height/2]");
   ASSERT_TRUE(rect.isArray());
   const QPoint at(rect[0].toDouble(), rect[1].toDouble());
   QWidget* target = view->focusProxy() ? view->focusProxy() : view;
   QTest::mouseMove(target, at);
   QTest::mouseClick(target, Qt::LeftButton, {}, at);
-  ASSERT_TRUE(pubtest::wait_until([&] { return guard.isNull(); }, 10000)) << c.colour->text().toStdString();
+  ASSERT_TRUE(harness::wait_until([&] { return guard.isNull(); }, 10000)) << c.colour->text().toStdString();
   EXPECT_EQ(c.colour->text(), "#ff33ff");
   EXPECT_EQ(c.names->palette().color(QPalette::Text), QColor(255, 51, 255));
   EXPECT_EQ(c.colour->palette().color(QPalette::Text), QColor(255, 51, 255));
@@ -439,14 +439,14 @@ TEST_F(Publishing, TheConverterPageTurnsCodesIntoComponents) {
     if (auto* p = qobject_cast<ColourPicker*>(t)) picker = p;
   ASSERT_NE(picker, nullptr);
   platform::BrowserView* conv = picker->converter_view();
-  ASSERT_TRUE(pubtest::wait_until(
-      [&] { return pubtest::page_script(conv, "!!document.getElementById('submit')").toBool(); }));
+  ASSERT_TRUE(harness::wait_until(
+      [&] { return harness::page_script(conv, "!!document.getElementById('submit')").toBool(); }));
   auto convert = [&](const QString& code) {
     const QString script = QStringLiteral(
         "document.getElementById('colorcode').value=%1; document.getElementById('submit').click();"
         "[document.getElementById('r').value, document.getElementById('g').value, document.getElementById('b').value]"
         ".join(',')").arg(QString::fromUtf8(QJsonDocument(QJsonArray{code}).toJson(QJsonDocument::Compact)).mid(1).chopped(1));
-    return pubtest::page_script(conv, script).toString();
+    return harness::page_script(conv, script).toString();
   };
   EXPECT_EQ(convert("#ff33ff"), "255,51,255");
   EXPECT_EQ(convert("#0000FF"), "0,0,255");
@@ -461,7 +461,7 @@ TEST_F(Publishing, NamesOutsideGbkArriveIntact) {
   const QString odd = QStringLiteral("𠀀古字\u20AC欧元😀");
   w->controls().names->setPlainText(odd + "\n" + QStringLiteral("ᠮᠣᠩᠭᠣᠯ"));
   ASSERT_TRUE(run(w));
-  const QJsonArray products = pubtest::demo_products(*g_demo);
+  const QJsonArray products = harness::demo_products(*g_demo);
   ASSERT_EQ(products.size(), 2);
   EXPECT_EQ(products[0].toObject()["name"].toString(), odd);
   EXPECT_EQ(products[1].toObject()["name"].toString(), QStringLiteral("ᠮᠣᠩᠭᠣᠯ"));
@@ -481,7 +481,7 @@ TEST_F(Publishing, APageWithoutTheAddFormRunsThroughAndEndsNormally) {
   ASSERT_TRUE(run(w));
   EXPECT_EQ(texts.last(), QStringLiteral("发布完毕！"));
   EXPECT_EQ(w->controls().progress->value(), 2);
-  EXPECT_EQ(pubtest::demo_products(*g_demo).size(), 0);
+  EXPECT_EQ(harness::demo_products(*g_demo).size(), 0);
   EXPECT_EQ(ctx_->address_text(), kNoFormRoot);
 }
 
@@ -493,9 +493,9 @@ TEST_F(Publishing, ClosingTheWindowDuringARunEndsTheRunSafely) {
     if (t.endsWith(QStringLiteral("第1个"))) QTimer::singleShot(100, w, &QWidget::close);
   });
   QTimer::singleShot(0, w->controls().start, &QPushButton::click);
-  ASSERT_TRUE(pubtest::wait_until([&] { return guard.isNull(); }, 60000));
+  ASSERT_TRUE(harness::wait_until([&] { return guard.isNull(); }, 60000));
   // Product 1 went out; the pass that was waiting when the window closed did not.
-  EXPECT_EQ(pubtest::demo_products(*g_demo).size(), 1);
+  EXPECT_EQ(harness::demo_products(*g_demo).size(), 1);
   EXPECT_EQ(page::confirm_period(ctx_->main_browser()), 0);
   EXPECT_EQ(settings::read_whole_file(path(dir_, "productname.ini")), "C1\r\nC2\r\nC3");
   for (QWidget* t : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<CompletionNotice*>(t), nullptr);
@@ -522,7 +522,7 @@ TEST_F(Publishing, FiveThousandNamesKeepTheWindowResponsive) {
   ASSERT_TRUE(run(w, 120000));
   EXPECT_EQ(texts.first(), QStringLiteral("当前商品一共5000个，正在发布第0个"));
   EXPECT_EQ(texts.last(), QStringLiteral("发布完毕！"));
-  EXPECT_EQ(pubtest::demo_products(*g_demo).size(), 7);
+  EXPECT_EQ(harness::demo_products(*g_demo).size(), 7);
   // The timer fired during the responsive waits: at least once per product wait.
   EXPECT_GE(ticks, 7);
   EXPECT_EQ(w->controls().progress->maximum(), 5000);
