@@ -157,17 +157,23 @@ TEST(StartupRules, TempRefusalIsCaseSensitive) {
   EXPECT_FALSE(app::refused_exe_dir("/home/u/TEMP/tool"));
 }
 
-TEST_F(HistoryFile, MakerSiteSettingDefaultsAndEmpty) {
+TEST_F(HistoryFile, MakerSiteIsOptionalAndAbsentByDefault) {
   const std::string exe = dir_.string();
-  EXPECT_EQ(app::maker_site(exe), app::kDefaultMakerSite);
+  // A fresh install: no data directory, no configure.ini.
+  EXPECT_EQ(app::maker_site(exe), "");
+  EXPECT_EQ(app::home_page_address(app::maker_site(exe)), QStringLiteral("qrc:/tessaro/start.html"));
   settings::ensure_data_dir(exe);
   const std::string ini = settings::data_file(exe, settings::kConfigure);
-  settings::write_key(ini, g(app::kMakerSiteKeyUtf8), "http://demo.example.com/");
+  settings::write_key(ini, g("网页地址"), "http://demo.example.com");  // other keys only
+  EXPECT_EQ(app::maker_site(exe), "");
+  settings::write_key(ini, g(app::kMakerSiteKeyUtf8), "  http://demo.example.com/ ");
   EXPECT_EQ(app::maker_site(exe), "http://demo.example.com");
   EXPECT_EQ(app::maker_page(app::maker_site(exe), app::kNoticePath), "http://demo.example.com/xzrj.htm");
-  settings::write_key(ini, g(app::kMakerSiteKeyUtf8), "");
+  EXPECT_EQ(app::home_page_address(app::maker_site(exe)), QStringLiteral("http://demo.example.com/maker/index.htm"));
+  settings::write_key(ini, g(app::kMakerSiteKeyUtf8), " ");
   EXPECT_EQ(app::maker_site(exe), "");
   EXPECT_EQ(app::maker_page("", app::kHomePath), "");
+  EXPECT_EQ(app::home_page_address(""), QStringLiteral("qrc:/tessaro/start.html"));
 }
 
 }  // namespace
