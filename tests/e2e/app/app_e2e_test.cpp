@@ -726,6 +726,9 @@ TEST_F(Shell, Screenshots) {
   const char* out = std::getenv("TESSARO_SCREENSHOT_DIR");
   if (!out) GTEST_SKIP() << "TESSARO_SCREENSHOT_DIR not set";
   start();
+  ASSERT_TRUE(e2e::wait_loaded(browser(), kStartPage));
+  QTest::qWait(1000);
+  EXPECT_TRUE(window_->browser_window()->grab().save(QString::fromUtf8(out) + "/start-page.png"));
   open_login(1);
   child<QPushButton>("captcha_button")->click();
   box("account")->setText(u("demo"));
