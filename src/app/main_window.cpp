@@ -106,8 +106,10 @@ void MainWindow::build_ui() {
   auto* column = new QVBoxLayout(central);
   column->addWidget(build_login_group());
 
+  // The account panel and the friend link carry no accessible name of their own:
+  // assistive tools read the text they show.
   account_panel_ = new QLabel;
-  account_panel_->setObjectName(QStringLiteral("account_panel"));  // speaks its text
+  account_panel_->setObjectName(QStringLiteral("account_panel"));
   account_panel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   account_panel_->setMinimumHeight(22);
   column->addWidget(account_panel_);
@@ -115,7 +117,7 @@ void MainWindow::build_ui() {
   column->addWidget(build_address_bar());
 
   friend_link_ = new LinkLabel;
-  friend_link_->setObjectName(QStringLiteral("friend_link"));  // speaks its text
+  friend_link_->setObjectName(QStringLiteral("friend_link"));
   friend_link_->setVisible(!maker_site_.empty());  // no notice page, no friend link
   connect(friend_link_, &LinkLabel::clicked, this, [this] {
     QDesktopServices::openUrl(QUrl(platform::from_gbk(friend_link_address_)));
