@@ -1,5 +1,6 @@
 #include "app/app_config.h"
 
+#include "platform/gbk.h"
 #include "settings/settings.h"
 #include "text/text.h"
 
@@ -18,9 +19,7 @@ std::string gbk(std::string_view utf8) { return text::utf8_to_gbk(utf8); }
 std::string maker_site(const std::string& exe_dir) {
   const std::string file = settings::data_file(exe_dir, settings::kConfigure);
   const std::string key = gbk(kMakerSiteKeyUtf8);
-  std::string site = settings::has_key(file, key) ? settings::read_key(file, key)
-                                                    : std::string(kDefaultMakerSite);
-  site = text::trim_spaces(site);
+  std::string site = text::trim_spaces(settings::read_key(file, key));
   while (!site.empty() && site.back() == '/') site.pop_back();
   return site;
 }
@@ -28,6 +27,11 @@ std::string maker_site(const std::string& exe_dir) {
 std::string maker_page(const std::string& site, std::string_view path) {
   if (site.empty()) return {};
   return site + std::string(path);
+}
+
+QString home_page_address(const std::string& site) {
+  if (site.empty()) return QString::fromLatin1(kStartPageUrl);
+  return platform::from_gbk(maker_page(site, kHomePath));
 }
 
 }  // namespace app

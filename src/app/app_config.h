@@ -17,15 +17,18 @@ QString browser_title();
 // (case-sensitive, anywhere in the path).
 bool refused_exe_dir(std::string_view exe_dir);
 
-// Built-in maker's site, used when configure.ini has no "作者网站" key.
-inline constexpr const char* kDefaultMakerSite = "http://quillory.example.com";
 // configure.ini key of the maker's site (UTF-8; stored as GBK).
 inline constexpr const char* kMakerSiteKeyUtf8 = "作者网站";
 
-// The maker's site (GBK, no trailing slash): the "作者网站" value of configure.ini when
-// the key is present, even when empty, else the built-in default. Empty: nothing of
-// the maker's site is fetched or opened.
+// The maker's site (GBK, trimmed, no trailing slash): the "作者网站" value of
+// configure.ini. A missing key (a fresh install) or an empty value means no maker's
+// site: nothing of it is fetched or opened, and the built-in start page stands in for
+// its home page.
 std::string maker_site(const std::string& exe_dir);
+
+// The start page built into the executable (a Qt resource), shown where the maker's
+// home page would be when no maker's site is configured.
+inline constexpr const char* kStartPageUrl = "qrc:/tessaro/start.html";
 
 // site + path, or empty when site is empty.
 std::string maker_page(const std::string& site, std::string_view path);
@@ -34,6 +37,10 @@ inline constexpr const char* kHomePath = "/maker/index.htm";
 inline constexpr const char* kLetterPath = "/maker/letter.htm";
 inline constexpr const char* kHelpPath = "/maker/help.htm";
 inline constexpr const char* kFeedbackPath = "/maker/feedback.htm";
+
+// The browser's home page ("主页", and the browser window's first page): the maker's
+// home page, or the start page when no maker's site is configured.
+QString home_page_address(const std::string& site);
 
 // configure.ini keys of the main window (UTF-8; stored as GBK).
 inline constexpr const char* kKeyPasswordUtf8 = "保存帐";  // holds the password

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QMessageBox>
+#include <QVBoxLayout>
 
 #include "app/app_config.h"
 #include "platform/browser_view.h"
@@ -17,9 +18,12 @@ BrowserWindow::BrowserWindow(std::function<QString()> main_title, const std::str
   settings::ensure_data_dir(exe_dir);
   view_ = new platform::BrowserView(this);
   view_->setAccessibleName(QStringLiteral("网页浏览框"));
-  view_->move(kControlLeft, kControlTop);
+  // The control fills the client area, so a wide page keeps its scroll bars in view.
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(view_);
   resize(1024, 740);
-  apply_size_rule();
 }
 
 BrowserWindow::~BrowserWindow() = default;
@@ -29,23 +33,6 @@ void BrowserWindow::closeEvent(QCloseEvent* event) {
   platform::show_message(this,
                          QStringLiteral("该窗口无法关闭，如需关闭软件，请将主窗口关闭即可"),
                          main_title_ ? main_title_() : main_title(), QMessageBox::Information);
-}
-
-// The control follows the window: width = window width - control left - 18,
-// height = window height + 10.
-void BrowserWindow::apply_size_rule() {
-  if (!view_) return;
-  view_->resize(width() - view_->x() - 18, height() + 10);
-}
-
-void BrowserWindow::moveEvent(QMoveEvent* event) {
-  QWidget::moveEvent(event);
-  apply_size_rule();
-}
-
-void BrowserWindow::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  apply_size_rule();
 }
 
 }  // namespace app

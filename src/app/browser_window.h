@@ -18,20 +18,13 @@ class BrowserWindow : public QWidget {
                 QWidget* parent = nullptr);
   ~BrowserWindow() override;
 
+  // The browser control; it fills the window's client area.
   platform::BrowserView* view() const { return view_; }
-
-  // Left position of the browser control inside the window.
-  static constexpr int kControlLeft = 0;
-  static constexpr int kControlTop = 0;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  void moveEvent(QMoveEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
 
  private:
-  void apply_size_rule();
-
   std::function<QString()> main_title_;
   platform::BrowserView* view_ = nullptr;
 };

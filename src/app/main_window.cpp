@@ -131,9 +131,10 @@ void MainWindow::build_ui() {
   auto* column = new QVBoxLayout(central);
   column->addWidget(build_login_group());
 
+  // The account panel and the friend link carry no accessible name of their own:
+  // assistive tools read the text they show.
   account_panel_ = new QLabel;
   account_panel_->setObjectName(QStringLiteral("account_panel"));
-  account_panel_->setAccessibleName(q("帐户信息"));
   account_panel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   account_panel_->setMinimumHeight(22);
   column->addWidget(account_panel_);
@@ -142,7 +143,7 @@ void MainWindow::build_ui() {
 
   friend_link_ = new LinkLabel;
   friend_link_->setObjectName(QStringLiteral("friend_link"));
-  friend_link_->setAccessibleName(q("友情链接"));
+  friend_link_->setVisible(!maker_site_.empty());  // no notice page, no friend link
   connect(friend_link_, &LinkLabel::clicked, this, [this] {
     QDesktopServices::openUrl(QUrl(platform::from_gbk(friend_link_address_)));
   });
@@ -183,7 +184,8 @@ QWidget* MainWindow::build_login_group() {
   show_password_ = new QCheckBox(q("明"));
   show_password_->setObjectName(QStringLiteral("show_password"));
   show_password_->setAccessibleName(q("明"));
-  connect(show_password_, &QCheckBox::clicked, this, [this](bool ticked) {
+  // The box's state, however it changed (mouse, keyboard, accessibility).
+  connect(show_password_, &QCheckBox::toggled, this, [this](bool ticked) {
     password_->setEchoMode(ticked ? QLineEdit::Normal : QLineEdit::Password);
   });
 
@@ -400,6 +402,9 @@ void MainWindow::build_menu_bar() {
   QAction* help = tutorial->addAction(q("相关教程"));
   help->setObjectName(QStringLiteral("help_action"));
   connect(help, &QAction::triggered, this, [this] { open_maker_page(kHelpPath); });
+  // Both open pages of the maker's site.
+  feedback->setEnabled(!maker_site_.empty());
+  help->setEnabled(!maker_site_.empty());
 }
 
 void MainWindow::open_maker_page(const char* path) {
@@ -423,14 +428,11 @@ bool MainWindow::start_up() {
     end_process(0);
     return false;
   }
-  // 4. Browser window (no owner, not modal); it opens the maker's home page.
+  // 4. Browser window (no owner, not modal); it opens the home page.
   browser_window_ = new BrowserWindow([this] { return windowTitle(); }, exe_dir_);
   browser_window_->move(x() + frameGeometry().width() + 10, y());
   browser_window_->show();
-  {
-    std::string home = maker_page(maker_site_, kHomePath);
-    if (!home.empty()) browser_window_->view()->navigate(platform::from_gbk(home));
-  }
+  browser_window_->view()->navigate(home_page_address(maker_site_));
 #ifdef TESSARO_HAVE_MAKER_NOTICE
   // 5.-7. Maker's notice: connection check, friend link.
   if (!maker_site_.empty()) {
@@ -609,9 +611,7 @@ void MainWindow::go_forward() {
 }
 
 void MainWindow::go_maker_home() {
-  std::string home = maker_page(maker_site_, kHomePath);
-  if (home.empty()) return;
-  if (auto* b = main_browser()) b->navigate(platform::from_gbk(home));
+  if (auto* b = main_browser()) b->navigate(home_page_address(maker_site_));
 }
 
 void MainWindow::go_backoffice_home() {

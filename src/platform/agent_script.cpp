@@ -98,6 +98,15 @@ const char kAgent[] = R"JS((function () {
     }
     return str(v);
   }
+  // An input's type as the old engine reported it: it knew these types only and called
+  // every other one (email, tel, number, search, url, date, ...) "text", as it does a
+  // missing type.
+  var LEGACY_TYPES = {text: 1, password: 1, checkbox: 1, radio: 1, submit: 1, reset: 1,
+                      file: 1, hidden: 1, image: 1, button: 1};
+  function legacyType(el) {
+    var t = str(el.type).toLowerCase();
+    return LEGACY_TYPES[t] === 1 ? t : 'text';
+  }
   function keyNumber(key) {
     return /^\s*\+?[0-9]+\s*$/.test(key) ? parseInt(key, 10) : 0;
   }
@@ -124,7 +133,7 @@ const char kAgent[] = R"JS((function () {
     if (!body) return;
     var inputs = elTags.call(body, 'input');
     for (var i = 0, n = inputs.length; i < n; i++) {
-      var el = inputs[i], t = el.type;
+      var el = inputs[i], t = legacyType(el);
       if (t === 'button' || t === 'submit' || t === 'reset') C[BUTTONS].push(el);
       else if (t === 'radio') C[RADIOS].push(el);
       else if (t === 'checkbox') C[CHECKBOXES].push(el);
@@ -186,9 +195,10 @@ const char kAgent[] = R"JS((function () {
   function click(el) { clickFn.call(el); return true; }
   function setValue(el, text) { el.value = text; return true; }
   function readValue(el) { return str(el.value); }
+  // Option number n selects index n - 1: 0 clears the selection, and an index beyond
+  // the options is left to the engine (which clears it too).
   function selectAt(el, text, n) {
-    var o = el.options;
-    if (o && n >= 1 && n <= o.length) el.selectedIndex = n - 1;
+    el.selectedIndex = n - 1;
     return true;
   }
   var TNI = ['title', 'name', 'id'], VNI = ['value', 'name', 'id'];
@@ -326,7 +336,10 @@ const char kAgent[] = R"JS((function () {
     var body = liveBody();
     if (!body) return null;
     key = str(key);
-    var accept = function (el) { return types.indexOf(str(el.type)) >= 0; };
+    // Button elements have no legacy mapping: their type is always one of the three.
+    var accept = function (el) {
+      return types.indexOf(el.localName === 'input' ? legacyType(el) : str(el.type)) >= 0;
+    };
     var tags = types.indexOf('button') >= 0 ? ['input', 'button'] : ['input'];
     if (key !== '' && keyNumber(key) === 0) {
       // No ordinal can match: only the elements whose name, id or title equals the key
@@ -358,7 +371,7 @@ const char kAgent[] = R"JS((function () {
     var body = liveBody();
     if (!body) return null;
     var match = function (el, k) { return prop(el, 'src').indexOf(k) >= 0 || NIT(el, k); };
-    return find([{c: elTags.call(body, 'input'), accept: function (el) { return el.type === 'image'; }},
+    return find([{c: elTags.call(body, 'input'), accept: function (el) { return legacyType(el) === 'image'; }},
                  {c: elTags.call(body, 'img')}], match, key, skip);
   }
 

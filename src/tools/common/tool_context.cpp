@@ -7,22 +7,26 @@
 namespace tools {
 
 std::string platform_root(std::string_view address) {
-  // Presence is tested without regard to case; the cut looks for the marker in the
-  // case it has in the address, so "HTTP://X.COM/a" is cut after ".COM".
-  auto find_ci = [&](std::string_view marker) -> std::size_t {
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  // A character that can continue a host label: after ".cn" in "www.cnkami.com" or
+  // ".com" in "ka.community.com" the marker is only the start of a longer label.
+  auto label_char = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+  };
+  // First occurrence of the marker, without regard to case, that ends a label. The cut
+  // is made where it stands, so "HTTP://X.COM/a" gives "HTTP://X.COM".
+  auto find_marker = [&](std::string_view marker) -> std::size_t {
     for (std::size_t i = 0; i + marker.size() <= address.size(); ++i) {
       bool eq = true;
-      for (std::size_t j = 0; j < marker.size() && eq; ++j) {
-        char a = address[i + j];
-        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-        eq = a == marker[j];
-      }
-      if (eq) return i;
+      for (std::size_t j = 0; j < marker.size() && eq; ++j) eq = lower(address[i + j]) == marker[j];
+      if (!eq) continue;
+      const std::size_t after = i + marker.size();
+      if (after == address.size() || !label_char(address[after])) return i;
     }
     return std::string_view::npos;
   };
   for (std::string_view marker : {std::string_view(".cn"), std::string_view(".com")}) {
-    std::size_t at = find_ci(marker);
+    std::size_t at = find_marker(marker);
     if (at != std::string_view::npos) return std::string(address.substr(0, at + marker.size()));
   }
   return {};

@@ -15,7 +15,10 @@ namespace page { class PageObjects; }
 namespace tools {
 
 // Platform root of an address: the part before its first ".cn" followed by ".cn", else
-// before its first ".com" followed by ".com"; empty when neither occurs.
+// before its first ".com" followed by ".com"; empty when neither occurs. Markers are
+// found without regard to case and count only where they end a host label (not
+// followed by an ASCII letter, digit or hyphen), so "http://www.cnkami.com/x" gives
+// "http://www.cnkami.com".
 std::string platform_root(std::string_view address);
 
 class ToolContext {

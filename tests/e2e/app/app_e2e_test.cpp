@@ -1,10 +1,10 @@
-#include "app/maker_notice.h"
-#include <QSettings>
 // The shell end to end: the real main window and browser window against the demo back
 // office (four demo servers, one per login theme) and a server that never finishes a page.
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -22,6 +22,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 
 #include <netinet/in.h>
@@ -36,11 +37,14 @@
 #include "app/app_config.h"
 #include "app/browser_window.h"
 #include "app/main_window.h"
+#include "app/maker_notice.h"
 #include "app/process_exit.h"
 #include <QPlainTextEdit>
 #include "tools/publishing/publishing_window.h"
 #include "demo_process.h"
 #include "e2e_support.h"
+#include "page/live_page.h"
+#include "page/page_snapshot.h"
 #include "platform/browser_view.h"
 #include "platform/dom_bridge.h"
 #include "platform/gbk.h"
@@ -91,6 +95,14 @@ std::string base(int theme) {
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 
+// What assistive tools read as the widget's name.
+QString spoken_name(QObject* o) {
+  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
+  return a ? a->text(QAccessible::Name) : QString();
+}
+
+const QString kStartPage = QStringLiteral("qrc:/tessaro/start.html");
+
 }  // namespace
 
 void tessaro_test_before_app(std::vector<std::string>& args) {
@@ -129,9 +141,9 @@ class Shell : public ::testing::Test {
     platform::set_wait_scale(1.0);
   }
 
-  // A main window on a fresh executable directory; the maker's site is switched off
-  // unless site is given.
-  app::MainWindow& start(const std::string& name = "app", const char* site = "") {
+  // A main window on a fresh executable directory (no configure.ini: no maker's site)
+  // or with the maker's site given.
+  app::MainWindow& start(const std::string& name = "app", const char* site = nullptr) {
     exe_dir_ = e2e::fresh_exe_dir(name);
     if (site) e2e::write_config(exe_dir_, app::kMakerSiteKeyUtf8, site);
     return start_in(exe_dir_);
@@ -247,13 +259,64 @@ TEST_F(Shell, WindowsTitlesCaptionsAndBrowserWindowRules) {
   EXPECT_EQ(seen, u("该窗口无法关闭，如需关闭软件，请将主窗口关闭即可"));
   EXPECT_TRUE(w.browser_window()->isVisible());
 
-  // Moving the window sizes the control: width - left - 18, height + 10.
+  // The browser fills the window's client area, after resizing and moving too.
   app::BrowserWindow* bw = w.browser_window();
+  EXPECT_EQ(bw->view()->geometry(), bw->rect());
   bw->resize(900, 600);
   bw->move(bw->x() + 30, bw->y() + 20);
   QTest::qWait(100);
-  EXPECT_EQ(bw->view()->width(), bw->width() - bw->view()->x() - 18);
-  EXPECT_EQ(bw->view()->height(), bw->height() + 10);
+  EXPECT_EQ(bw->view()->geometry(), QRect(0, 0, 900, 600));
+  EXPECT_EQ(bw->view()->geometry(), bw->rect());
+}
+
+// A fresh install: no configure.ini at all. No question, no maker's site; the browser
+// shows the built-in start page, on which the page objects work as on any page, and
+// from which the user reaches the platform.
+TEST_F(Shell, FreshInstallStartsOnTheStartPageWithoutAQuestion) {
+  exe_dir_ = e2e::fresh_exe_dir("fresh-install");
+  const std::string ini = settings::data_file(exe_dir_, settings::kConfigure);
+  ASSERT_FALSE(QFile::exists(qs(ini)));
+  e2e::BoxWatch boxes;
+  app::MainWindow& w = start_in(exe_dir_);
+  ASSERT_TRUE(started_);
+  EXPECT_EQ(w.maker_site(), "");
+  platform::BrowserView* view = browser();
+  ASSERT_TRUE(e2e::wait_loaded(view, kStartPage)) << view->url().toString().toStdString();
+  QTest::qWait(300);
+  EXPECT_TRUE(boxes.seen().isEmpty()) << boxes.seen().join(" / ").toStdString();
+  EXPECT_EQ(view->url().toString(), kStartPage);
+  EXPECT_EQ(view->title(), u("Tessaro"));
+  EXPECT_TRUE(child<QWidget>("friend_link")->isHidden());
+  EXPECT_FALSE(w.findChild<QAction*>("help_action")->isEnabled());
+  EXPECT_FALSE(w.findChild<QAction*>("feedback_action")->isEnabled());
+  EXPECT_EQ(box("address")->text(), QString());
+  // The periodic save writes the main window's keys, never a maker's site.
+  ASSERT_TRUE(e2e::wait_for([&] { return e2e::read_config(exe_dir_, "选择框1") == "真"; }));
+  EXPECT_FALSE(settings::has_key(ini, text::utf8_to_gbk(app::kMakerSiteKeyUtf8)));
+
+  // The page objects on the start page.
+  page::PageSnapshot snap;
+  ASSERT_TRUE(snap.attach_page(view));
+  EXPECT_EQ(snap.counts().list_items, 16);  // four login steps, twelve tool lines
+  const std::string body = snap.get_body_html();
+  for (const char* text : {"第一次登录", "网页地址:", "跳转(Enter)", "单击显验证码", "自动上架商品", "卡盟收录提交"})
+    EXPECT_NE(body.find(text::utf8_to_gbk(text)), std::string::npos) << text;
+  page::LivePage live;
+  ASSERT_TRUE(live.attach_live_page(view));
+  EXPECT_NE(live.get_document_html().find("<TITLE>Tessaro</TITLE>"), std::string::npos);
+  EXPECT_TRUE(live.run_script("document.title = 'ran'", 0));
+  EXPECT_TRUE(e2e::wait_for([&] { return view->title() == u("ran"); }));
+
+  // The first login's first step from here: type the platform address, go.
+  open_login(1);
+  EXPECT_EQ(box("address")->text(), qs(base(1)));
+  // "主页" comes back to the start page.
+  button_with(u("主页"))->click();
+  ASSERT_TRUE(e2e::wait_loaded(view, kStartPage));
+  EXPECT_EQ(view->title(), u("Tessaro"));
+  child<QPushButton>("back_button")->click();
+  ASSERT_TRUE(e2e::wait_loaded(view, qs(base(1))));
+  EXPECT_TRUE(boxes.seen().isEmpty()) << boxes.seen().join(" / ").toStdString();
 }
 
 TEST_F(Shell, StartupRestoresBoxesAndFreshDirectoryStartsEmpty) {
@@ -350,6 +413,7 @@ TEST_F(Shell, LoginOnEveryThemeFillsTheFormAndShowsTheAccount) {
     child<QLabel>("account_panel")->clear();
     child<QPushButton>("login_button")->click();
     EXPECT_EQ(child<QLabel>("account_panel")->text(), u("demo 编号：10086  级别：金牌供货商  余额：1234.56元"));
+    EXPECT_EQ(spoken_name(child<QLabel>("account_panel")), u("demo 编号：10086  级别：金牌供货商  余额：1234.56元"));
     EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(u("lblUserName")));
     EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(u("金牌供货商")));
     EXPECT_EQ(demo_state(theme).value("logins").toObject().value("ok").toInt(), 1);
@@ -399,11 +463,21 @@ TEST_F(Shell, EnterKeysAndFocusCycle) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), box(next)) << next;
   }
-  // Show-password box: plain when ticked, masked again when cleared.
+  // Show-password box: plain when ticked, masked again when cleared; by a click, and
+  // by the toggle of the accessibility interface (which changes the state only).
   auto* show = child<QCheckBox>("show_password");
   show->click();
   EXPECT_EQ(box("password")->echoMode(), QLineEdit::Normal);
   show->click();
+  EXPECT_EQ(box("password")->echoMode(), QLineEdit::Password);
+  QAccessibleInterface* a11y = QAccessible::queryAccessibleInterface(show);
+  ASSERT_TRUE(a11y && a11y->actionInterface());
+  EXPECT_TRUE(a11y->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+  a11y->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+  EXPECT_TRUE(show->isChecked());
+  EXPECT_EQ(box("password")->echoMode(), QLineEdit::Normal);
+  a11y->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+  EXPECT_FALSE(show->isChecked());
   EXPECT_EQ(box("password")->echoMode(), QLineEdit::Password);
 
   // Another active window keeps its Tab.
@@ -564,7 +638,8 @@ TEST_F(Shell, ClearHistoryAsksAndNoKeepsTheFile) {
   EXPECT_EQ(box("address")->text(), u("http://a.com"));
 }
 
-// Back, forward, refresh and the two home buttons, with the maker's site switched on.
+// Back, forward, refresh and the two home buttons, with the maker's site switched on:
+// the maker's home page, and the friend link from its notice page.
 TEST_F(Shell, NavigationButtons) {
   // The notice is fetched outside the browser, so the maker's site is the demo's own address;
   // the letter flag is already set in a test scope, so no question stops the start-up.
@@ -576,6 +651,12 @@ TEST_F(Shell, NavigationButtons) {
   ASSERT_TRUE(started_);
   // The browser opened the maker's home page at creation.
   ASSERT_TRUE(e2e::wait_loaded(browser(), qs(maker + "/maker/index.htm")));
+  // The friend link shows the notice page's title and speaks it.
+  auto* link = child<QLabel>("friend_link");
+  EXPECT_TRUE(link->isVisible());
+  EXPECT_EQ(link->text(), u("卡盟演示后台"));
+  EXPECT_EQ(spoken_name(link), u("卡盟演示后台"));
+  EXPECT_TRUE(window_->findChild<QAction*>("help_action")->isEnabled());
   box("address")->setText(qs(base(1)));
   window_->go();
   ASSERT_TRUE(e2e::wait_loaded(browser(), qs(base(1) + "/")));
@@ -583,8 +664,9 @@ TEST_F(Shell, NavigationButtons) {
   ASSERT_TRUE(e2e::wait_for([&] { return visits().isEmpty() == false || browser()->url().toString().contains("Login"); }));
   ASSERT_TRUE(e2e::wait_loaded(browser(), qs(base(1) + "/Login.aspx")));
   child<QPushButton>("back_button")->click();
+  // The login page itself starts with the same prefix: wait for the address to change.
+  EXPECT_TRUE(e2e::wait_for([&] { return !browser()->url().toString().contains("Login.aspx"); }));
   ASSERT_TRUE(e2e::wait_loaded(browser(), qs(base(1) + "/")));
-  EXPECT_FALSE(browser()->url().toString().contains("Login.aspx"));
   child<QPushButton>("forward_button")->click();
   ASSERT_TRUE(e2e::wait_loaded(browser(), qs(base(1) + "/Login.aspx")));
   child<QPushButton>("refresh_button")->click();
@@ -684,6 +766,9 @@ TEST_F(Shell, Screenshots) {
   const char* out = std::getenv("TESSARO_SCREENSHOT_DIR");
   if (!out) GTEST_SKIP() << "TESSARO_SCREENSHOT_DIR not set";
   start();
+  ASSERT_TRUE(e2e::wait_loaded(browser(), kStartPage));
+  QTest::qWait(1000);
+  EXPECT_TRUE(window_->browser_window()->grab().save(QString::fromUtf8(out) + "/start-page.png"));
   open_login(1);
   child<QPushButton>("captcha_button")->click();
   box("account")->setText(u("demo"));

@@ -33,6 +33,34 @@ TEST(PlatformRoot, CutsAfterFirstCnElseFirstCom) {
   EXPECT_EQ(tools::platform_root(g("http://卡盟.com/x")), g("http://卡盟.com"));
 }
 
+// A marker counts only where it ends a host label: hosts that merely contain "cn" or
+// "com" keep their name.
+TEST(PlatformRoot, MarkersInsideHostLabelsDoNotCut) {
+  EXPECT_EQ(tools::platform_root("http://www.cnkami.com"), "http://www.cnkami.com");
+  EXPECT_EQ(tools::platform_root("http://www.cnkami.com/Login.aspx"), "http://www.cnkami.com");
+  EXPECT_EQ(tools::platform_root("http://ka.community.com/x"), "http://ka.community.com");
+  EXPECT_EQ(tools::platform_root("http://shop.abc.com.cn/SelfProduct/SelfProductList.aspx?page=2"),
+            "http://shop.abc.com.cn");
+  EXPECT_EQ(tools::platform_root("http://www.cn-ka.com/"), "http://www.cn-ka.com");
+  EXPECT_EQ(tools::platform_root("http://www.cn8.com.cn/x"), "http://www.cn8.com.cn");
+  EXPECT_EQ(tools::platform_root("http://comic.cnc.com"), "http://comic.cnc.com");
+  EXPECT_EQ(tools::platform_root("https://pay.commerce.cn:8443/a"), "https://pay.commerce.cn");
+  // A ".com" host with ".cn" in its path: still cut after that ".cn" when it ends a
+  // name, kept whole when the ".cn" only starts one.
+  EXPECT_EQ(tools::platform_root("http://www.kami.com/img/logo.cn/a.png"), "http://www.kami.com/img/logo.cn");
+  EXPECT_EQ(tools::platform_root("http://www.kami.com/?ref=www.abc.cn"), "http://www.kami.com/?ref=www.abc.cn");
+  EXPECT_EQ(tools::platform_root("http://www.kami.com/cnkami.cnzz.html"), "http://www.kami.com");
+  // Upper case as before: found without regard to case, cut where it stands.
+  EXPECT_EQ(tools::platform_root("HTTP://WWW.CNKAMI.COM/LOGIN.ASPX"), "HTTP://WWW.CNKAMI.COM");
+  EXPECT_EQ(tools::platform_root("http://Ka.Community.Com.Cn/x"), "http://Ka.Community.Com.Cn");
+  // End of text, and a non-ASCII byte after the marker, end a label.
+  EXPECT_EQ(tools::platform_root("www.abc.cn"), "www.abc.cn");
+  EXPECT_EQ(tools::platform_root(g("http://abc.com卡盟")), "http://abc.com");
+  // Neither marker as a whole label: empty.
+  EXPECT_EQ(tools::platform_root("http://www.cnkami.comx/"), "");
+  EXPECT_EQ(tools::platform_root("http://community.network"), "");
+}
+
 TEST(AddressHistory, SubstringRuleAndCleaning) {
   bool changed = true;
   // Present as part of a longer line: not added again.
@@ -129,17 +157,23 @@ TEST(StartupRules, TempRefusalIsCaseSensitive) {
   EXPECT_FALSE(app::refused_exe_dir("/home/u/TEMP/tool"));
 }
 
-TEST_F(HistoryFile, MakerSiteSettingDefaultsAndEmpty) {
+TEST_F(HistoryFile, MakerSiteIsOptionalAndAbsentByDefault) {
   const std::string exe = dir_.string();
-  EXPECT_EQ(app::maker_site(exe), app::kDefaultMakerSite);
+  // A fresh install: no data directory, no configure.ini.
+  EXPECT_EQ(app::maker_site(exe), "");
+  EXPECT_EQ(app::home_page_address(app::maker_site(exe)), QStringLiteral("qrc:/tessaro/start.html"));
   settings::ensure_data_dir(exe);
   const std::string ini = settings::data_file(exe, settings::kConfigure);
-  settings::write_key(ini, g(app::kMakerSiteKeyUtf8), "http://demo.example.com/");
+  settings::write_key(ini, g("网页地址"), "http://demo.example.com");  // other keys only
+  EXPECT_EQ(app::maker_site(exe), "");
+  settings::write_key(ini, g(app::kMakerSiteKeyUtf8), "  http://demo.example.com/ ");
   EXPECT_EQ(app::maker_site(exe), "http://demo.example.com");
   EXPECT_EQ(app::maker_page(app::maker_site(exe), app::kNoticePath), "http://demo.example.com/xzrj.htm");
-  settings::write_key(ini, g(app::kMakerSiteKeyUtf8), "");
+  EXPECT_EQ(app::home_page_address(app::maker_site(exe)), QStringLiteral("http://demo.example.com/maker/index.htm"));
+  settings::write_key(ini, g(app::kMakerSiteKeyUtf8), " ");
   EXPECT_EQ(app::maker_site(exe), "");
   EXPECT_EQ(app::maker_page("", app::kHomePath), "");
+  EXPECT_EQ(app::home_page_address(""), QStringLiteral("qrc:/tessaro/start.html"));
 }
 
 }  // namespace

@@ -3,9 +3,12 @@
 // message-box answering and X11 window lookup for child processes.
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <string>
+
+class QTimer;
 
 namespace app { class MainWindow; }
 namespace platform { class BrowserView; }
@@ -26,6 +29,20 @@ bool wait_loaded(platform::BrowserView* view, const QString& prefix, int timeout
 // text is button (polls for up to timeout_ms). *seen gets the box's text.
 void answer_box(const QString& title, const QString& button, QString* seen = nullptr,
                 int timeout_ms = 15000);
+
+// Records every message box that becomes visible while it lives (title and text) and
+// closes it with its escape button, so that a start-up that asks nothing can be told
+// from one that asks.
+class BoxWatch {
+ public:
+  BoxWatch();
+  ~BoxWatch();
+  QStringList seen() const { return seen_; }
+
+ private:
+  QStringList seen_;
+  QTimer* timer_;
+};
 
 // X11 (separate display connection): a top-level window whose _NET_WM_NAME equals
 // title exists; sends it WM_DELETE_WINDOW as a window manager's close button does.

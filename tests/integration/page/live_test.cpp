@@ -58,6 +58,44 @@ TEST(Live, InputFinderTypeListsSkipsAndOrdinals) {
   EXPECT_EQ(log_of(v), "sumit,reset,down2");
 }
 
+// The input finder sees types the old engine did not know as "text": such fields are
+// filled by key and counted by ordinal; the radio and button lists ignore them.
+TEST(Live, InputTypesAsTheOldEngineReportedThem) {
+  auto& v = shared_view();
+  ASSERT_TRUE(show_page(v, "/live_types.html", html(
+      "<input type=radio name=Phone id=r>"
+      "<input type=tel name=Phone id=tel><input type=number name=Parvalue id=num>"
+      "<input type=email id=mail><input type=search title=q id=find><input type=url id=SavingUrl>"
+      "<input type=date id=day><input id=none><input type=bogus id=odd>"
+      "<input type=submit id=go onclick=\"L('go');return false\">")));
+  auto values = [&] {
+    return eval_text(v, "['tel','num','mail','find','SavingUrl','day','none','odd']"
+                        ".map(function(i){return document.getElementById(i).value}).join('|')");
+  };
+  LivePage p;
+  ASSERT_TRUE(p.attach_live_page(&v));
+  p.live_set_input_text("Phone", "13800138000");
+  p.live_set_input_text("Parvalue", "99");
+  p.live_set_input_text("mail", "shop@abc.com.cn");
+  p.live_set_input_text("q", gbk("点卡"));
+  p.live_set_input_text("SavingUrl", "http://pay.abc.com/");
+  p.live_set_input_text("day", "2024-05-01");
+  p.live_set_input_text("none", "plain");
+  p.live_set_input_text("odd", "odd");
+  EXPECT_EQ(values(), "13800138000|99|shop@abc.com.cn|点卡|http://pay.abc.com/|2024-05-01|plain|odd");
+  // Ordinals count them (the radio and the submit button are not considered).
+  p.live_set_input_text("2", "100");
+  p.live_set_input_text("8", "eighth");
+  EXPECT_EQ(eval_text(v, "num.value+'|'+odd.value"), "100|eighth");
+  // The other type lists do not see them.
+  EXPECT_FALSE(p.live_click_button("Parvalue"));
+  EXPECT_FALSE(p.live_check_radio("tel"));
+  EXPECT_TRUE(p.live_check_radio("Phone"));
+  EXPECT_TRUE(p.live_click_button("1"));
+  EXPECT_EQ(eval_text(v, "String(r.checked)"), "true");
+  EXPECT_EQ(log_of(v), "go");
+}
+
 TEST(Live, ButtonElementFallbackTextareasAndLinks) {
   auto& v = shared_view();
   ASSERT_TRUE(show_page(v, "/live_other.html", html(

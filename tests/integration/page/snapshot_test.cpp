@@ -58,7 +58,7 @@ TEST(Snapshot, CaptureOrderAcrossInputsButtonElementsAndFrames) {
   const auto c = s.counts();
   // Input buttons first (B1, S1), then the button element, then the frames' in walk order.
   EXPECT_EQ(c.buttons, 5);      // B1 S1 B2 | Abtn A1btn ; the other site's button is not read
-  EXPECT_EQ(c.textboxes, 6);    // T0 file upper | TA TA1 TB ; TC not read; number not a text box
+  EXPECT_EQ(c.textboxes, 7);    // T0 file number upper | TA TA1 TB ; TC not read
   EXPECT_EQ(c.checkboxes, 1);
   EXPECT_EQ(c.radios, 1);
   EXPECT_EQ(c.hidden, 1);
@@ -78,11 +78,12 @@ TEST(Snapshot, CaptureOrderAcrossInputsButtonElementsAndFrames) {
 
   // Depth first: the top document, then a, a's frame a1, then b.
   EXPECT_EQ(s.get_textbox_text("1"), "T0");
-  EXPECT_EQ(s.get_textbox_text("3"), "upper");
-  EXPECT_EQ(s.get_textbox_text("4"), "TA");
-  EXPECT_EQ(s.get_textbox_text("5"), "TA1");
-  EXPECT_EQ(s.get_textbox_text("6"), "TB");
-  EXPECT_EQ(s.get_textbox_text("7"), "");
+  EXPECT_EQ(s.get_textbox_text("3"), "5");
+  EXPECT_EQ(s.get_textbox_text("4"), "upper");
+  EXPECT_EQ(s.get_textbox_text("5"), "TA");
+  EXPECT_EQ(s.get_textbox_text("6"), "TA1");
+  EXPECT_EQ(s.get_textbox_text("7"), "TB");
+  EXPECT_EQ(s.get_textbox_text("8"), "");
 
   for (const char* k : {"1", "2", "3", "4", "5"}) EXPECT_TRUE(s.click_button(k));
   EXPECT_EQ(log_of(v), "B1,S1,B2,Abtn,A1btn");
@@ -159,8 +160,6 @@ TEST(Snapshot, OccurrencesOfSharedNames) {
   EXPECT_EQ(s.get_selected_index("s", 2), 2);
   s.select_option("s", 2);
   EXPECT_EQ(eval_text(v, "[s1.selectedIndex,s2.selectedIndex].join(',')"), "1,1");
-  s.select_option("s", 9);  // no such option: the selects keep theirs
-  EXPECT_EQ(eval_text(v, "[s1.selectedIndex,s2.selectedIndex].join(',')"), "1,1");
   EXPECT_EQ(s.count_options("s"), 3);
   EXPECT_EQ(s.get_option_text("s", 3), "c");
   EXPECT_EQ(s.get_option_text("s", 4), "");
@@ -176,6 +175,81 @@ TEST(Snapshot, OccurrencesOfSharedNames) {
   EXPECT_EQ(values("c1,c2"), "false,false");
   EXPECT_EQ(s.count_checkboxes(), 2);
   EXPECT_FALSE(s.check_radio("missing"));
+}
+
+// Types the old engine did not know (tel, number, email, ...) are text boxes, as it
+// reported them; a missing or unknown type too. Checkboxes and buttons stay out.
+TEST(Snapshot, InputTypesAsTheOldEngineReportedThem) {
+  auto& v = shared_view();
+  ASSERT_TRUE(show_page(v, "/types.html", html(
+      "<form><input type=checkbox id=cb name=Phone>"
+      "<input type=tel name=Phone id=tel><input type=number name=Parvalue id=num>"
+      "<input type=email id=mail><input type=search title=q id=find><input type=url id=SavingUrl>"
+      "<input type=date id=day><input type=NUMBER id=upper><input id=none><input type=bogus id=odd>"
+      "<input type=submit id=go value=go onclick=\"return L('go')\"><input type=hidden id=h>"
+      "<input type=image id=img src=x.png></form>")));
+  PageSnapshot s;
+  ASSERT_TRUE(s.attach_page(&v));
+  const auto c = s.counts();
+  EXPECT_EQ(c.textboxes, 9);
+  EXPECT_EQ(c.checkboxes, 1);
+  EXPECT_EQ(c.buttons, 1);
+  EXPECT_EQ(c.hidden, 1);
+  EXPECT_EQ(c.image_inputs, 1);
+
+  s.set_textbox_text("Phone", "13800138000");  // the checkbox of the same name is not a text box
+  s.set_textbox_text("Parvalue", "12.5");
+  s.set_textbox_text("mail", "shop@abc.com.cn");
+  s.set_textbox_text("q", gbk("点卡"));
+  s.set_textbox_text("SavingUrl", "http://pay.abc.com/");
+  s.set_textbox_text("day", "2024-05-01");
+  s.set_textbox_text("upper", "7");
+  s.set_textbox_text("none", "plain");
+  s.set_textbox_text("odd", "odd");
+  EXPECT_EQ(eval_text(v, "['cb','tel','num','mail','find','SavingUrl','day','upper','none','odd']"
+                         ".map(function(i){return document.getElementById(i).value}).join('|')"),
+            "on|13800138000|12.5|shop@abc.com.cn|点卡|http://pay.abc.com/|2024-05-01|7|plain|odd");
+  // Capture order and numeric keys count them among the text boxes.
+  EXPECT_EQ(s.get_textbox_text("2"), "12.5");
+  EXPECT_EQ(s.get_textbox_text("q"), gbk("点卡"));
+  s.set_textbox_text("1", "020-1234");
+  EXPECT_EQ(eval_text(v, "tel.value"), "020-1234");
+  EXPECT_FALSE(s.click_button("Parvalue"));
+  EXPECT_EQ(log_of(v), "");
+}
+
+// Option number n selects index n - 1: 0 clears the selection; beyond the options the
+// engine clears it as well; the page sees the same index that is read back.
+TEST(Snapshot, SelectOptionZeroAndBeyondTheOptions) {
+  auto& v = shared_view();
+  ASSERT_TRUE(show_page(v, "/select_range.html", html(
+      "<select id=s1 name=ddl><option>a<option selected>b<option>c</select>"
+      "<select id=s2 name=ddl><option>x<option>y</select>"
+      "<select id=empty></select>")));
+  auto indexes = [&] { return eval_text(v, "[s1.selectedIndex,s2.selectedIndex,empty.selectedIndex].join(',')"); };
+  PageSnapshot s;
+  ASSERT_TRUE(s.attach_page(&v));
+  EXPECT_EQ(indexes(), "1,0,-1");
+  EXPECT_EQ(s.select_option("ddl", 0), 3);
+  EXPECT_EQ(indexes(), "-1,-1,-1");
+  EXPECT_EQ(s.get_selected_index("ddl"), -1);
+  EXPECT_EQ(s.get_selected_index("ddl", 2), -1);
+  s.select_option("ddl", 2);
+  EXPECT_EQ(indexes(), "1,1,-1");
+  s.select_option("ddl", 3);  // the third option of s1; s2 has only two
+  EXPECT_EQ(indexes(), "2,-1,-1");
+  EXPECT_EQ(s.get_selected_index("s1"), 2);
+  s.select_option("ddl", 1, 2);  // from the second match on
+  EXPECT_EQ(indexes(), "2,0,-1");
+  s.select_option("s1", 9);
+  EXPECT_EQ(indexes(), "-1,0,-1");
+  s.select_option("s2", -4);
+  EXPECT_EQ(indexes(), "-1,-1,-1");
+  s.select_option("empty", 1);
+  EXPECT_EQ(indexes(), "-1,-1,-1");
+  // Numeric key: the n-th select, then the attribute loop.
+  s.select_option("2", 2);
+  EXPECT_EQ(indexes(), "-1,1,-1");
 }
 
 TEST(Snapshot, LinksByHrefContainmentAndTitle) {
