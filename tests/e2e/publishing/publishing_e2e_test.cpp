@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -527,6 +529,21 @@ TEST_F(Publishing, FiveThousandNamesKeepTheWindowResponsive) {
   EXPECT_GE(ticks, 7);
   EXPECT_EQ(w->controls().progress->maximum(), 5000);
   EXPECT_EQ(w->controls().progress->value(), 7);
+}
+
+// Writes the guide's screenshot when TESSARO_SCREENSHOT_DIR is set.
+TEST_F(Publishing, Screenshots) {
+  const char* out = std::getenv("TESSARO_SCREENSHOT_DIR");
+  if (!out) GTEST_SKIP() << "TESSARO_SCREENSHOT_DIR not set";
+  PublishingWindow* w = open_window();
+  const auto& c = w->controls();
+  c.names->setPlainText(QStringLiteral("腾讯QQ币10元\n网易一卡通15元\n魔兽点卡30元"));
+  c.catalogue[0]->setText("1");
+  c.face_value->setText("10");
+  c.unit->setText(QStringLiteral("张"));
+  c.introduction->setPlainText(QStringLiteral("自动发货，秒到账。"));
+  QTest::qWait(300);
+  EXPECT_TRUE(w->grab().save(QString::fromUtf8(out) + "/publishing.png"));
 }
 
 }  // namespace

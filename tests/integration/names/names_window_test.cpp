@@ -2,6 +2,8 @@
 // configure.ini, and the first-character state outlives the window.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -169,6 +171,18 @@ TEST_F(NamesWindowTest, FirstCharacterStateSurvivesCloseAndReopen) {
   type(w, "firstCharEdit", QStringLiteral("老"));
   click(w, "firstCharButton");
   EXPECT_EQ(box(w), QStringLiteral("老A\n"));
+  close_window(w);
+}
+
+// Writes the guide's screenshot when TESSARO_SCREENSHOT_DIR is set.
+TEST_F(NamesWindowTest, Screenshots) {
+  const char* out = std::getenv("TESSARO_SCREENSHOT_DIR");
+  if (!out) GTEST_SKIP() << "TESSARO_SCREENSHOT_DIR not set";
+  auto* w = open_window(ctx);
+  set_box(w, QStringLiteral("腾讯QQ币10元\n网易一卡通15元\n腾讯QQ币10元\n魔兽点卡30元"));
+  click(w, "dedupButton");
+  QTest::qWait(200);
+  EXPECT_TRUE(w->grab().save(QString::fromUtf8(out) + "/names.png"));
   close_window(w);
 }
 

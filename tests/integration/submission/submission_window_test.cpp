@@ -1,5 +1,7 @@
 // The site-submission window against a local server standing in for the engines.
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 #include <httplib.h>
 
 #include <QApplication>
@@ -141,3 +143,17 @@ TEST(SubmissionWindow, ButtonsNavigateAndTheBrowserFollowsTheSize) {
 }
 
 }  // namespace
+
+// Writes the guide's screenshot when TESSARO_SCREENSHOT_DIR is set.
+TEST(SubmissionWindow, Screenshots) {
+  const char* out = std::getenv("TESSARO_SCREENSHOT_DIR");
+  if (!out) GTEST_SKIP() << "TESSARO_SCREENSHOT_DIR not set";
+  QTemporaryDir dir;
+  Context ctx(dir.path().toStdString());
+  auto* w = open_window(ctx);
+  ASSERT_NE(w, nullptr);
+  w->resize(900, 600);
+  QTest::qWait(300);
+  EXPECT_TRUE(w->grab().save(QString::fromUtf8(out) + "/submission.png"));
+  w->close();
+}
