@@ -58,7 +58,10 @@ class PublishFamily : public Family {
     p.charge_way = form.get("ChargeWay");
     p.saving_url = form.get("SavingUrl");
     p.service = form.get("ProductService");
-    office_.store().add_product(std::move(p));
+    if (office_.store().add_product(std::move(p)) == 0) {
+      res.set_content(backoffice_page("发布供货商品", add_form_content(), "商品名称已存在"), kHtml);
+      return;
+    }
     res.set_content(backoffice_page("发布供货商品", add_form_content(), "商品发布成功！"), kHtml);
   }
 };

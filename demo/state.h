@@ -59,7 +59,7 @@ class Store {
   void log_out(const std::string& id);
 
   void count_login(bool ok, const std::string& user);
-  int add_product(Product p);  // returns its id
+  int add_product(Product p);  // returns its id; 0 when a product of that name exists (nothing stored)
   std::vector<Product> products();
   // Runs f on the products under the store's lock (families change them in place).
   template <class F>

@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "platform/script_boxes.h"
+
 namespace page {
 namespace {
 
@@ -99,6 +101,7 @@ bool confirm_tick() {
     for (QAbstractButton* b : buttons) {
       if (b->window() != w) continue;  // a button of a dialog nested inside this one
       if (displayed_text(b->text()) == caption) {
+        platform::ScriptBoxes::mark_automated_click(b);
         post_click(b);
         return true;
       }

@@ -18,6 +18,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/dom_bridge.h"
+#include "platform/script_boxes.h"
 
 namespace platform {
 
@@ -57,7 +58,7 @@ QWidget* dialog_parent(QWebEnginePage* page) {
 // Shows a message box with the given buttons; returns the index of the button pressed,
 // -1 when the box was closed otherwise (Escape, window close, owner gone).
 int run_box(QWebEnginePage* page, QMessageBox::Icon icon, const QString& msg,
-            const QStringList& captions) {
+            const QStringList& captions, ScriptBoxReport& report) {
   OpenDialogCount count;
   QPointer<QMessageBox> box =
       new QMessageBox(icon, kWebMessageTitle, msg, QMessageBox::NoButton, dialog_parent(page));
@@ -72,6 +73,7 @@ int run_box(QWebEnginePage* page, QMessageBox::Icon icon, const QString& msg,
   box->exec();
   if (!box) return -1;
   const int pressed = buttons.indexOf(qobject_cast<QPushButton*>(box->clickedButton()));
+  report.finish(box->clickedButton());
   delete box.data();
   return pressed;
 }
@@ -83,16 +85,19 @@ WebPage::WebPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(p
 int WebPage::open_dialogs() { return g_open_dialogs; }
 
 void WebPage::javaScriptAlert(const QUrl&, const QString& msg) {
-  run_box(this, QMessageBox::Warning, msg, {kOkCaption});
+  ScriptBoxReport report(QWebEngineView::forPage(this), ScriptBoxKind::alert, msg);
+  run_box(this, QMessageBox::Warning, msg, {kOkCaption}, report);
 }
 
 bool WebPage::javaScriptConfirm(const QUrl&, const QString& msg) {
-  return run_box(this, QMessageBox::Question, msg, {kOkCaption, kCancelCaption}) == 0;
+  ScriptBoxReport report(QWebEngineView::forPage(this), ScriptBoxKind::confirm, msg);
+  return run_box(this, QMessageBox::Question, msg, {kOkCaption, kCancelCaption}, report) == 0;
 }
 
 bool WebPage::javaScriptPrompt(const QUrl&, const QString& msg, const QString& def,
                                QString* result) {
   OpenDialogCount count;
+  ScriptBoxReport report(QWebEngineView::forPage(this), ScriptBoxKind::prompt, msg);
   QPointer<QDialog> dlg = new QDialog(dialog_parent(this));
   dlg->setWindowTitle(kWebMessageTitle);
   auto* layout = new QVBoxLayout(dlg);
@@ -108,6 +113,8 @@ bool WebPage::javaScriptPrompt(const QUrl&, const QString& msg, const QString& d
   ok->setDefault(true);
   QObject::connect(box, &QDialogButtonBox::accepted, dlg, &QDialog::accept);
   QObject::connect(box, &QDialogButtonBox::rejected, dlg, &QDialog::reject);
+  QPointer<QAbstractButton> clicked;
+  QObject::connect(box, &QDialogButtonBox::clicked, dlg, [&clicked](QAbstractButton* b) { clicked = b; });
   layout->addWidget(label);
   layout->addWidget(edit);
   layout->addWidget(box);
@@ -116,6 +123,7 @@ bool WebPage::javaScriptPrompt(const QUrl&, const QString& msg, const QString& d
   const int rc = dlg->exec();
   if (!dlg) return false;
   const bool accepted = rc == QDialog::Accepted;
+  report.finish(clicked);
   if (accepted && result) *result = edit->text();
   delete dlg.data();
   return accepted;

@@ -291,6 +291,26 @@ TEST_F(Demo, AddProductStoresEveryFieldAndShowsTheFormAgain) {
   EXPECT_NE(listing.find("1005 盛大点卡"), std::string::npos);
 }
 
+TEST_F(Demo, ANameThatExistsIsRefusedAndStoresNothing) {
+  Browser b(demo_->port());
+  ASSERT_TRUE(b.login(1, "4321"));
+  ASSERT_NE(b.post("/SelfProduct/SelfProductAdd.aspx", "ProductName=" + enc("点卡A") + "&Parvalue=1")
+                ->body.find("alert(\"商品发布成功！\")"),
+            std::string::npos);
+  auto again = b.post("/SelfProduct/SelfProductAdd.aspx", "ProductName=" + enc("点卡A") + "&Parvalue=2");
+  EXPECT_EQ(again->status, 200);
+  EXPECT_NE(again->body.find("alert(\"商品名称已存在\")"), std::string::npos);
+  EXPECT_NE(again->body.find("id=\"btnSubmit\""), std::string::npos);  // the form again
+  // A name that differs only by a space is another name.
+  EXPECT_NE(b.post("/SelfProduct/SelfProductAdd.aspx", "ProductName=" + enc("点卡A ") + "&Parvalue=3")
+                ->body.find("商品发布成功"),
+            std::string::npos);
+  const std::string state = demo_->get("/demo/state.json");
+  EXPECT_NE(state.find("\"parvalue\": \"1\""), std::string::npos);
+  EXPECT_EQ(state.find("\"parvalue\": \"2\""), std::string::npos) << state;
+  EXPECT_NE(state.find("{\"id\": 2, \"name\": \"点卡A \""), std::string::npos) << state;
+}
+
 TEST_F(Demo, BadSubmissionsAreRefused) {
   Browser b(demo_->port());
   ASSERT_TRUE(b.login(1, "4321"));

@@ -1,0 +1,215 @@
+#include "tools/common/journal.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPointer>
+#include <QWidget>
+
+#include <algorithm>
+#include <map>
+#include <unordered_map>
+#include <vector>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include "platform/script_boxes.h"
+#include "settings/settings.h"
+#include "tools/common/journal_store.h"
+
+namespace tools::journal {
+
+struct Run::State {
+  std::shared_ptr<Store> store;  // null: not recording
+  std::string path;              // of the journal
+  QString problem;
+  QPointer<QWidget> browser;
+  bool has_browser = false;
+  std::int64_t run_id = 0;
+  std::int64_t ordinal = 0;      // the last item begun
+  bool item_open = false;
+  bool ended = false;
+
+  // A write failed: the run goes on unrecorded from here.
+  void lose(const QString& why) {
+    problem = QStringLiteral("运行记录中断：") + why;
+    store.reset();
+  }
+  bool write(bool ok) {
+    if (!ok && store) lose(QString::fromStdString(store->problem()));
+    return ok;
+  }
+};
+
+namespace {
+
+std::int64_t now_ms() { return QDateTime::currentMSecsSinceEpoch(); }
+
+// Open runs of this process, oldest first.
+std::vector<Run::State*>& open_runs() {
+  static std::vector<Run::State*> runs;
+  return runs;
+}
+
+// Boxes open right now that belong to a recording run: serial -> where they were stored.
+struct OpenBox {
+  std::weak_ptr<Store> store;
+  std::int64_t box_id = 0;
+};
+std::unordered_map<quint64, OpenBox>& open_boxes() {
+  static std::unordered_map<quint64, OpenBox> boxes;
+  return boxes;
+}
+
+std::map<std::string, std::weak_ptr<Store>>& stores() {
+  static std::map<std::string, std::weak_ptr<Store>> s;
+  return s;
+}
+
+void box_opened(quint64 serial, QWidget* browser, platform::ScriptBoxKind kind, const QString& text) {
+  if (!browser) return;
+  // The newest open run of that browser: its item in progress, or the run itself.
+  auto& runs = open_runs();
+  for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+    Run::State* s = *it;
+    if (s->ended || !s->has_browser || s->browser.data() != browser) continue;
+    if (!s->store) return;
+    std::int64_t box_id = 0;
+    const std::int64_t ordinal = s->item_open ? s->ordinal : 0;
+    if (s->write(s->store->add_box(s->run_id, ordinal, platform::script_box_kind_name(kind), text.toStdString(),
+                                   now_ms(), &box_id)))
+      open_boxes()[serial] = OpenBox{s->store, box_id};
+    return;
+  }
+}
+
+void box_answered(quint64 serial, const QString& button, bool by_confirmer) {
+  auto it = open_boxes().find(serial);
+  if (it == open_boxes().end()) return;
+  const OpenBox box = it->second;
+  open_boxes().erase(it);
+  if (auto store = box.store.lock()) store->answer_box(box.box_id, button.toStdString(), by_confirmer, now_ms());
+}
+
+void watch_boxes() {
+  static QPointer<platform::ScriptBoxes> watched;
+  platform::ScriptBoxes* reporter = platform::ScriptBoxes::instance();
+  if (watched == reporter) return;
+  watched = reporter;
+  QObject::connect(reporter, &platform::ScriptBoxes::opened, reporter, &box_opened);
+  QObject::connect(reporter, &platform::ScriptBoxes::answered, reporter, &box_answered);
+}
+
+}  // namespace
+
+const char* ending_name(Ending how) {
+  switch (how) {
+    case Ending::finished: return "finished";
+    case Ending::stopped: return "stopped";
+    case Ending::window_closed: return "window_closed";
+    case Ending::application_ended: return "application_ended";
+  }
+  return "finished";
+}
+
+std::string journal_path(const std::string& exe_dir) { return settings::data_file(exe_dir, "journal.db"); }
+
+std::shared_ptr<Store> shared_store(const std::string& exe_dir, QString* problem) {
+  const std::string path = journal_path(exe_dir);
+  if (auto s = stores()[path].lock()) return s;
+  settings::ensure_data_dir(exe_dir);
+  std::string why;
+  std::shared_ptr<Store> s = Store::open(path, &why);
+  if (!s) {
+    if (problem) *problem = QString::fromStdString(why);
+    return nullptr;
+  }
+  stores()[path] = s;
+  return s;
+}
+
+bool run_is_live(std::int64_t run_id, std::int64_t pid, const std::string& path) {
+  for (const Run::State* s : open_runs())
+    if (!s->ended && s->run_id == run_id && s->path == path) return true;
+  if (pid <= 0 || pid == static_cast<std::int64_t>(::getpid())) return false;
+  return ::kill(static_cast<pid_t>(pid), 0) == 0;
+}
+
+Run::Run(const std::string& exe_dir, const QString& tool, QWidget* browser, const QJsonObject& settings,
+         const QStringList& items)
+    : s_(std::make_unique<State>()) {
+  s_->browser = browser;
+  s_->has_browser = browser != nullptr;
+  watch_boxes();
+  s_->path = journal_path(exe_dir);
+  QString why;
+  s_->store = shared_store(exe_dir, &why);
+  if (!s_->store) {
+    s_->problem = QStringLiteral("本次运行未记录：") + why;
+  } else {
+    const std::string settings_json = QJsonDocument(settings).toJson(QJsonDocument::Compact).toStdString();
+    const std::string items_json =
+        QJsonDocument(QJsonArray::fromStringList(items)).toJson(QJsonDocument::Compact).toStdString();
+    if (!s_->store->begin_run(tool.toStdString(), now_ms(), settings_json, items_json, items.size(),
+                              static_cast<std::int64_t>(::getpid()), &s_->run_id)) {
+      s_->problem = QStringLiteral("本次运行未记录：") + QString::fromStdString(s_->store->problem());
+      s_->store.reset();
+    }
+  }
+  open_runs().push_back(s_.get());
+}
+
+Run::~Run() {
+  end(Ending::window_closed);
+  auto& runs = open_runs();
+  runs.erase(std::remove(runs.begin(), runs.end(), s_.get()), runs.end());
+}
+
+bool Run::recording() const { return s_->store != nullptr; }
+
+QString Run::problem() const { return s_->problem; }
+
+std::int64_t Run::id() const { return s_->store ? s_->run_id : 0; }
+
+void Run::begin_item(const QString& key, const QString& detail) {
+  if (s_->ended) return;
+  end_item();
+  ++s_->ordinal;
+  s_->item_open = true;
+  if (s_->store)
+    s_->write(s_->store->begin_item(s_->run_id, s_->ordinal, key.toStdString(), detail.toStdString(), now_ms()));
+}
+
+void Run::set_detail(const QString& detail) {
+  if (s_->ended || !s_->item_open || !s_->store) return;
+  s_->write(s_->store->set_detail(s_->run_id, s_->ordinal, detail.toStdString()));
+}
+
+void Run::end_item() {
+  if (s_->ended || !s_->item_open) return;
+  s_->item_open = false;
+  if (s_->store) s_->write(s_->store->end_item(s_->run_id, s_->ordinal, now_ms()));
+}
+
+void Run::end(Ending how) {
+  if (s_->ended) return;
+  end_item();
+  s_->ended = true;
+  if (s_->store) s_->write(s_->store->end_run(s_->run_id, ending_name(how), now_ms()));
+}
+
+void end_open_runs() {
+  // A copy: ending a run does not remove it, but be safe against re-entry.
+  const std::vector<Run::State*> runs = open_runs();
+  for (Run::State* s : runs) {
+    if (s->ended) continue;
+    if (s->item_open && s->store) s->write(s->store->end_item(s->run_id, s->ordinal, now_ms()));
+    s->item_open = false;
+    s->ended = true;
+    if (s->store) s->write(s->store->end_run(s->run_id, ending_name(Ending::application_ended), now_ms()));
+  }
+}
+
+}  // namespace tools::journal

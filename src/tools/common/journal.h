@@ -1,0 +1,72 @@
+#pragma once
+// The run journal of the tools: every bulk run, its items, and the platform's script
+// message boxes that arrived while an item was in progress. It only watches: no step of a
+// run waits on it or changes because of it.
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QWidget;
+
+namespace tools::journal {
+
+class Store;
+
+enum class Ending { finished, stopped, window_closed, application_ended };
+
+// "finished", "stopped", "window_closed", "application_ended" (as stored).
+const char* ending_name(Ending how);
+
+// One recorded run. Records into <exe_dir>/data/journal.db; when the journal cannot be used
+// (not a database, a newer format, read-only, disk full) the run goes on unrecorded and
+// problem() says why in one line.
+class Run {
+ public:
+  // tool: the tool's name as its main-window button shows it (e.g. "自动上架商品");
+  // browser: the browser whose script message boxes belong to this run (may be null);
+  // settings: what the run runs with; items: its whole list of items to do (keys), may be
+  // empty when a tool cannot know it in advance.
+  Run(const std::string& exe_dir, const QString& tool, QWidget* browser, const QJsonObject& settings,
+      const QStringList& items);
+  ~Run();  // a run not ended yet ends as window_closed
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+
+  bool recording() const;
+  QString problem() const;
+  // Begins the next item (ending the one in progress).
+  void begin_item(const QString& key, const QString& detail = {});
+  void set_detail(const QString& detail);  // e.g. the card count sent, the reply sent
+  void end_item();
+  // Ends the item in progress and the run; later calls do nothing.
+  void end(Ending how);
+
+  // The run's id in the journal (0 when not recording).
+  std::int64_t id() const;
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> s_;
+};
+
+// Ends every run still open as application_ended (the main window calls it before the
+// process ends).
+void end_open_runs();
+
+// The journal file of an executable directory: <exe_dir>/data/journal.db.
+std::string journal_path(const std::string& exe_dir);
+// The open journal of exe_dir for recording, shared by every run and the viewer of this
+// process (null with *problem when it cannot be used; tried again on the next call).
+std::shared_ptr<Store> shared_store(const std::string& exe_dir, QString* problem);
+
+// True while the run is open in this process or in another process that is still alive;
+// a run that never ended and is not live was cut off (its process was killed).
+bool run_is_live(std::int64_t run_id, std::int64_t pid, const std::string& path);
+
+}  // namespace tools::journal
