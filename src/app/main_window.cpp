@@ -40,6 +40,7 @@
 #include "platform/waits.h"
 #include "settings/settings.h"
 #include "text/text.h"
+#include "tools/common/journal.h"
 #include "tools/common/tool_window.h"
 
 #ifdef TESSARO_HAVE_MAKER_NOTICE
@@ -77,6 +78,9 @@
 #endif
 #ifdef TESSARO_HAVE_TOOL_CARDS
 #include "tools/cards/open_cards.h"
+#endif
+#ifdef TESSARO_HAVE_TOOL_JOURNAL
+#include "tools/journal/journal_window.h"
 #endif
 
 namespace app {
@@ -405,6 +409,12 @@ void MainWindow::build_menu_bar() {
   // Both open pages of the maker's site.
   feedback->setEnabled(!maker_site_.empty());
   help->setEnabled(!maker_site_.empty());
+#ifdef TESSARO_HAVE_TOOL_JOURNAL
+  QMenu* records = menuBar()->addMenu(q("记录"));
+  QAction* journal = records->addAction(q("运行记录"));
+  journal->setObjectName(QStringLiteral("journal_action"));
+  connect(journal, &QAction::triggered, this, [this] { tools::journal::open_journal_viewer(*this); });
+#endif
 }
 
 void MainWindow::open_maker_page(const char* path) {
@@ -568,6 +578,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   event->accept();
   save_timer_->stop();
   periodic_save();
+  // Runs still open end with the application (before their windows do).
+  tools::journal::end_open_runs();
   // The process ends at once: every open tool window keeps what it keeps on its own close.
   tools::ToolWindow::shut_down_all();
   end_process(0);

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
@@ -134,7 +135,11 @@ bool run_is_live(std::int64_t run_id, std::int64_t pid, const std::string& path)
   for (const Run::State* s : open_runs())
     if (!s->ended && s->run_id == run_id && s->path == path) return true;
   if (pid <= 0 || pid == static_cast<std::int64_t>(::getpid())) return false;
-  return ::kill(static_cast<pid_t>(pid), 0) == 0;
+  if (::kill(static_cast<pid_t>(pid), 0) != 0) return false;
+  // The number may have gone to another program since: only the same program counts.
+  const QFileInfo self(QStringLiteral("/proc/self/exe"));
+  if (!self.exists()) return true;
+  return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() == self.symLinkTarget();
 }
 
 Run::Run(const std::string& exe_dir, const QString& tool, QWidget* browser, const QJsonObject& settings,

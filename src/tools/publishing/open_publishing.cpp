@@ -5,10 +5,11 @@
 
 namespace tools::publishing {
 
-void open_publishing(ToolContext& ctx) {
+PublishingWindow* open_publishing(ToolContext& ctx) {
   ctx.navigate_main(ctx.take_platform_root() + kAddFormPath);
   auto* window = new PublishingWindow(ctx);
   window->show();
+  return window;
 }
 
 }  // namespace tools::publishing
