@@ -47,6 +47,7 @@ QTableView* table(const QString& name, QAbstractItemModel* model) {
   t->verticalHeader()->hide();
   // Fixed row heights: no measuring of every row of a long run.
   t->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 8);
   t->horizontalHeader()->setStretchLastSection(true);
   return t;
 }

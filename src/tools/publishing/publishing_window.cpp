@@ -1,6 +1,8 @@
 #include "tools/publishing/publishing_window.h"
 
 #include <QButtonGroup>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -26,6 +28,7 @@
 #include "platform/waits.h"
 #include "settings/settings.h"
 #include "text/text.h"
+#include "tools/common/journal.h"
 #include "tools/common/tool_context.h"
 #include "tools/publishing/catalogue_window.h"
 #include "tools/publishing/colour_picker.h"
@@ -350,7 +353,32 @@ void PublishingWindow::set_status(const QString& text) {
   emit status_text_changed(text);
 }
 
-void PublishingWindow::stop_run() { position_ = count_; }
+void PublishingWindow::stop_run() {
+  position_ = count_;
+  stopped_ = true;
+}
+
+QJsonObject PublishingWindow::run_settings() const {
+  const QString sales = c_.sales_sub->isChecked() ? QStringLiteral("0") : c_.sales_all->isChecked() ? QStringLiteral("1") : QString();
+  QString status;
+  for (int i = 0; i < 3; ++i)
+    if (c_.status[i]->isChecked()) status = QString::number(i);
+  return QJsonObject{
+      {"catalogue", QJsonArray{c_.catalogue[0]->text(), c_.catalogue[1]->text(), c_.catalogue[2]->text()}},
+      {"sales_range", sales},
+      {"unit", c_.unit->text()},
+      {"face_value", c_.face_value->text()},
+      {"after_sale_days", c_.days->text()},
+      {"sale_status", status},
+      {"colour", c_.random_colour->isChecked() ? QStringLiteral("random") : c_.colour->text()},
+      {"bold", c_.bold->isChecked()},
+      {"introduction", c_.introduction->toPlainText()},
+      {"notice", c_.notice->toPlainText()},
+      {"charging", c_.charging->text()},
+      {"recharge", c_.recharge->text()},
+      {"contact", c_.contact->text()},
+  };
+}
 
 void PublishingWindow::start_run() {
   if (running()) return;
@@ -368,6 +396,13 @@ void PublishingWindow::start_run() {
   done_ = 0;
   const std::vector<std::string> names = text::split_text(edit_text(c_.names), "\r\n");
   count_ = static_cast<int>(names.size());
+  stopped_ = false;
+  // The journal records the run: one item per name, from its pass's start to the end of
+  // the pause after its submission (the platform's answer arrives within it).
+  QStringList keys;
+  keys.reserve(count_);
+  for (const std::string& n : names) keys << platform::from_gbk(n);
+  journal::Run record(ctx.exe_dir(), QStringLiteral("自动上架商品"), browser, run_settings(), keys);
   c_.start->setEnabled(false);
   c_.stop->setEnabled(true);
   c_.progress->setRange(0, count_ > 0 ? count_ : 1);
@@ -378,6 +413,7 @@ void PublishingWindow::start_run() {
     set_status(QStringLiteral("当前商品一共%1个，正在发布第%2个").arg(count_).arg(position_));
     ++position_;
     const std::string& name = names[static_cast<std::size_t>(position_ - 1)];
+    record.begin_item(keys[position_ - 1]);
     if (!run.wait(kFillWaitMs)) return;
     fill_product(name);
     if (!run.alive()) return;
@@ -387,6 +423,7 @@ void PublishingWindow::start_run() {
     c_.progress->setValue(done_);
     if (position_ >= count_) {
       if (!run.pause(kAfterLastMs)) return;
+      record.end(stopped_ ? journal::Ending::stopped : journal::Ending::finished);
       auto* notice = new CompletionNotice();
       notice->show();
       finish_run(run);
@@ -395,7 +432,9 @@ void PublishingWindow::start_run() {
       return;
     }
     if (!run.pause(kBetweenProductsMs)) return;
+    record.end_item();
   }
+  record.end(stopped_ ? journal::Ending::stopped : journal::Ending::finished);
   finish_run(run);
   emit run_finished();
 }

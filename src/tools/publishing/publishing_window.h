@@ -3,6 +3,7 @@
 // into the platform's add form once per name.
 
 #include <QPointer>
+#include <QJsonObject>
 #include <QString>
 
 #include "tools/common/tool_window.h"
@@ -89,6 +90,8 @@ class PublishingWindow : public ToolWindow {
   void set_status(const QString& text);
   void fill_product(const std::string& name);
   void finish_run(ToolRun& run);
+  // What a run runs with, for the journal.
+  QJsonObject run_settings() const;
   void open_colour_picker();
   void open_catalogue_lookup();
   void show_tip();
@@ -102,6 +105,7 @@ class PublishingWindow : public ToolWindow {
   int position_ = 0;
   int count_ = 0;
   int done_ = 0;
+  bool stopped_ = false;  // "停止发布" pressed during the run
   std::mt19937 random_;
 };
 
