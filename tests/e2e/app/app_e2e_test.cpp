@@ -23,6 +23,8 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QSettings>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 
 #include <netinet/in.h>
@@ -37,6 +39,9 @@
 #include "app/app_config.h"
 #include "app/browser_window.h"
 #include "app/main_window.h"
+#include "tools/common/journal.h"
+#include "tools/common/journal_store.h"
+#include "tools/journal/journal_window.h"
 #include "app/maker_notice.h"
 #include "app/process_exit.h"
 #include <QPlainTextEdit>
@@ -759,6 +764,41 @@ TEST_F(Shell, ClosingTheMainWindowKeepsWhatAnOpenToolWindowHolds) {
   EXPECT_EQ(again->controls().charging->text(), u("按次计费"));
   delete again;
 }
+
+namespace {
+// Menu "记录" opens the journal viewer; closing the main window ends the runs still open
+// as ended with the application.
+TEST_F(Shell, RecordsMenuOpensTheJournalAndClosingEndsOpenRuns) {
+  app::MainWindow& w = start();
+  QAction* item = nullptr;
+  for (QAction* menu : w.menuBar()->actions()) {
+    if (menu->text() != u("记录") || !menu->menu()) continue;
+    for (QAction* a : menu->menu()->actions())
+      if (a->text() == u("运行记录")) item = a;
+  }
+  ASSERT_NE(item, nullptr);
+  item->trigger();
+  tools::journal::JournalWindow* viewer = nullptr;
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (auto* j = qobject_cast<tools::journal::JournalWindow*>(t); j && j->isVisible()) viewer = j;
+  ASSERT_NE(viewer, nullptr);
+  EXPECT_EQ(viewer->windowTitle(), u("运行记录"));
+  viewer->close();
+
+  tools::journal::Run run(exe_dir_, u("自动上架商品"), browser(), {}, {u("甲"), u("乙")});
+  ASSERT_TRUE(run.recording()) << run.problem().toStdString();
+  run.begin_item(u("甲"));
+  w.close();
+  EXPECT_EQ(g_exit_codes, std::vector<int>{0});
+  std::string why;
+  auto store = tools::journal::Store::open_for_reading(tools::journal::journal_path(exe_dir_), &why);
+  ASSERT_TRUE(store) << why;
+  EXPECT_EQ(store->run(run.id())->ending, "application_ended");
+  const auto items = store->items(run.id(), {}, 0, 10);
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_GE(items[0].ended_ms, items[0].began_ms);
+}
+}  // namespace
 
 namespace {
 // Writes the README's screenshots when TESSARO_SCREENSHOT_DIR is set.
