@@ -179,8 +179,11 @@ bool has_key(const std::string& file, std::string_view key) {
 namespace {
 
 // The file content with key set in section; false for names the format cannot hold.
+// *changed tells whether the content differs now (a key line that already reads
+// exactly so is left as it is, without copying the file).
 bool apply(std::string& f, std::string_view section_in, std::string_view key_in,
-           std::string_view value_in) {
+           std::string_view value_in, bool* changed) {
+  *changed = false;
   const std::string_view section = trim(section_in), key = trim(key_in);
   if (!valid_name(section) || !valid_name(key) || key.find('=') != std::string_view::npos ||
       section.front() == '[')
@@ -197,6 +200,13 @@ bool apply(std::string& f, std::string_view section_in, std::string_view key_in,
   if (loc.key) {
     const Line& l = lines[*loc.key];
     const std::string_view name = parse(f, l).name;  // keep the name as the file spells it
+    const std::string_view line(f.data() + l.begin, l.end - l.begin);
+    const bool has_end = l.end > l.content_end;
+    if (line.size() == name.size() + 1 + value.size() + (has_end ? 2 : 0) &&
+        line.substr(0, name.size()) == name && line[name.size()] == '=' &&
+        line.substr(name.size() + 1, value.size()) == value &&
+        (!has_end || line.substr(line.size() - 2) == "\r\n"))
+      return true;  // already so
     out.append(f, 0, l.begin);
     out.append(name);
     out += "=";
@@ -224,30 +234,70 @@ bool apply(std::string& f, std::string_view section_in, std::string_view key_in,
     out += "\r\n";
   }
   f = std::move(out);
+  *changed = true;
   return true;
+}
+
+struct Setting {
+  std::string_view section, key, value;
+};
+
+// One read, the settings applied in order, one atomic write (none when nothing changes).
+bool write_keys_in(const std::string& file, const std::vector<Setting>& settings) {
+  std::string f;
+  const bool read = detail::read_file(file, f);
+  if (!read && file_exists(file)) return false;  // never clobber what cannot be read
+  bool changed = !read;
+  for (const Setting& s : settings) {
+    bool c = false;
+    if (!apply(f, s.section, s.key, s.value, &c)) return false;
+    changed = changed || c;
+  }
+  if (!changed) return true;
+  return detail::replace_file(file, f, detail::FileKind::key);
 }
 
 }  // namespace
 
 bool write_profile(const std::string& file, std::string_view section, std::string_view key,
                    std::string_view value) {
-  std::string f;
-  if (!detail::read_file(file, f) && file_exists(file)) return false;  // never clobber
-  if (!apply(f, section, key, value)) return false;
-  return detail::replace_file(file, f, detail::FileKind::key);
+  return write_keys_in(file, {{section, key, value}});
 }
 
 bool write_keys(const std::string& file,
                 const std::vector<std::pair<std::string, std::string>>& keys_values) {
-  std::string f;
-  if (!detail::read_file(file, f) && file_exists(file)) return false;
-  for (const auto& [key, value] : keys_values)
-    if (!apply(f, key, key, value)) return false;
-  return detail::replace_file(file, f, detail::FileKind::key);
+  std::vector<Setting> settings;
+  settings.reserve(keys_values.size());
+  for (const auto& [key, value] : keys_values) settings.push_back({key, key, value});
+  return write_keys_in(file, settings);
 }
 
 bool write_key(const std::string& file, std::string_view key, std::string_view value) {
   return write_profile(file, key, key, value);
+}
+
+bool KeySaver::stamp_of(const std::string& file, Stamp& out) {
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  out.dev = st.st_dev;
+  out.ino = st.st_ino;
+  out.size = st.st_size;
+  out.mtime_ns = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+  out.ctime_ns = static_cast<long long>(st.st_ctim.tv_sec) * 1000000000LL + st.st_ctim.tv_nsec;
+  return true;
+}
+
+bool KeySaver::save(const std::string& file, const KeyValues& keys_values) {
+  if (known_ && file == file_ && keys_values == last_) {
+    Stamp now;
+    if (stamp_of(file, now) && now == stamp_) return true;
+  }
+  known_ = false;
+  if (!write_keys(file, keys_values)) return false;
+  file_ = file;
+  last_ = keys_values;
+  known_ = stamp_of(file, stamp_);
+  return true;
 }
 
 }  // namespace settings

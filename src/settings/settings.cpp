@@ -2,19 +2,54 @@
 
 #include "settings/settings.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <set>
 
 #include "settings/file_internal.h"
 
 namespace settings {
+
+namespace {
+
+// Taken when the library is loaded, that is when the process starts: temporaries older
+// than this were left by an earlier process.
+const std::chrono::system_clock::time_point g_process_start = std::chrono::system_clock::now();
+
+std::atomic<std::uint64_t> g_reads{0};
+std::atomic<std::uint64_t> g_replaces{0};
+
+// "." + NAME + ".tmp-" + the six letters or digits mkstemp puts in place of XXXXXX.
+bool is_temporary_name(std::string_view n) {
+  constexpr std::string_view kMark = ".tmp-";
+  constexpr std::size_t kRandom = 6;
+  if (n.size() < 1 + 1 + kMark.size() + kRandom || n.front() != '.') return false;
+  const std::size_t mark = n.size() - kRandom - kMark.size();
+  if (n.substr(mark, kMark.size()) != kMark) return false;
+  for (char c : n.substr(n.size() - kRandom)) {
+    const bool alnum = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (!alnum) return false;
+  }
+  return true;
+}
+
+std::chrono::system_clock::time_point modified(const struct stat& st) {
+  return std::chrono::system_clock::time_point(
+      std::chrono::duration_cast<std::chrono::system_clock::duration>(
+          std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
+}
+
+}  // namespace
 
 std::string data_dir(std::string_view exe_dir) { return std::string(exe_dir) + "/data"; }
 
@@ -24,20 +59,58 @@ std::string data_file(std::string_view exe_dir, std::string_view name) {
 
 bool ensure_data_dir(std::string_view exe_dir) {
   const std::string d = data_dir(exe_dir);
-  if (::mkdir(d.c_str(), 0755) == 0) return true;
-  struct stat st {};
-  return errno == EEXIST && ::stat(d.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  bool ok = ::mkdir(d.c_str(), 0755) == 0;
+  if (!ok) {
+    struct stat st {};
+    ok = errno == EEXIST && ::stat(d.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+  if (ok) {
+    // The first use of a data directory in this process clears what killed saves of
+    // earlier processes left there.
+    static std::mutex mutex;
+    static std::set<std::string> swept;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (swept.insert(d).second) remove_stale_temporaries(d, g_process_start);
+  }
+  return ok;
+}
+
+std::size_t remove_stale_temporaries(const std::string& dir,
+                                     std::chrono::system_clock::time_point cutoff) {
+  DIR* listing = ::opendir(dir.c_str());
+  if (!listing) return 0;
+  const int dfd = ::dirfd(listing);
+  std::size_t removed = 0;
+  while (const dirent* e = ::readdir(listing)) {
+    if (!is_temporary_name(e->d_name)) continue;
+    struct stat st {};
+    // Not followed: a link of that name is not one of ours.
+    if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (modified(st) >= cutoff) continue;
+    if (::unlinkat(dfd, e->d_name, 0) == 0) ++removed;
+  }
+  ::closedir(listing);
+  return removed;
 }
 
 namespace detail {
 
+std::uint64_t read_count() { return g_reads.load(); }
+std::uint64_t replace_count() { return g_replaces.load(); }
+
 bool read_file(const std::string& path, std::string& out) {
   out.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK the open of a FIFO waits for a writer; the check below turns
+  // every file that is not a regular one away before any read.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return false;
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-    out.reserve(static_cast<std::size_t>(st.st_size));
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  ++g_reads;
+  if (st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
   char buf[65536];
   bool ok = true;
   while (true) {
@@ -118,6 +191,7 @@ bool replace_file(const std::string& path_in, std::string_view bytes, FileKind k
     ::unlink(tmpl.c_str());
     return false;
   }
+  ++g_replaces;
   // No fsync of the folder: after a crash the name holds the old or the new content,
   // both complete, and the periodic save repeats the newest values anyway.
   return true;

@@ -2,6 +2,9 @@
 // The data directory's files: key files in the private-profile format (every value in
 // a section named like its key) and whole-file texts. GBK bytes throughout.
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -17,7 +20,16 @@ inline constexpr std::size_t kReadBuffer = 10240;
 // exe_dir has no trailing separator.
 std::string data_dir(std::string_view exe_dir);                            // exe_dir + "/data"
 std::string data_file(std::string_view exe_dir, std::string_view name);   // data_dir + "/" + name
-bool ensure_data_dir(std::string_view exe_dir);                            // failure ignored by callers
+// Creates the data directory when missing (failure ignored by callers). The first call
+// for a directory in a process also removes the temporaries older than the process
+// (remove_stale_temporaries).
+bool ensure_data_dir(std::string_view exe_dir);
+
+// Removes what killed saves left in dir: regular files named "." + NAME + ".tmp-" and six
+// letters or digits (the temporaries of the atomic writes below) last modified before
+// cutoff. Nothing else is touched. Returns how many were removed.
+std::size_t remove_stale_temporaries(const std::string& dir,
+                                     std::chrono::system_clock::time_point cutoff);
 
 // File names of the data directory (GBK where they are not ASCII).
 inline constexpr const char* kConfigure = "configure.ini";
@@ -28,6 +40,9 @@ inline constexpr const char* kComplaint = "Complaint.txt";
 inline constexpr const char* kWebHistory = "web.txt";
 inline constexpr const char* kSetcolor = "Setcolor.htm";
 inline constexpr const char* kRgb = "rgb.html";
+
+// Only regular files (or links to them) are read or written: a FIFO, a device or a
+// directory in a file's place reads as empty at once and is never written over.
 
 // Value of key in section key; empty when the file, section or key is missing.
 // Section and key names match without regard to ASCII case, blanks around names and
@@ -53,6 +68,33 @@ bool write_profile(const std::string& file, std::string_view section, std::strin
 // main window's periodic save needs; nothing is written when a name is invalid.
 bool write_keys(const std::string& file,
                 const std::vector<std::pair<std::string, std::string>>& keys_values);
+
+// The main window's periodic save: its keys in one write_keys, but only when a value
+// differs from what this saver last wrote or the file changed since that write (size,
+// modification or change time, identity). A save with nothing new costs one stat of
+// the file, whatever its size.
+class KeySaver {
+ public:
+  using KeyValues = std::vector<std::pair<std::string, std::string>>;
+  // True when the file holds the values afterwards (written now or earlier).
+  bool save(const std::string& file, const KeyValues& keys_values);
+
+ private:
+  struct Stamp {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = -1;
+    long long mtime_ns = 0;
+    long long ctime_ns = 0;
+    bool operator==(const Stamp&) const = default;
+  };
+  static bool stamp_of(const std::string& file, Stamp& out);
+
+  std::string file_;
+  KeyValues last_;
+  Stamp stamp_;
+  bool known_ = false;  // file_ held last_ when stamp_ was taken
+};
 
 // Whole-file texts. A missing file reads as empty.
 std::string read_whole_file(const std::string& path);
