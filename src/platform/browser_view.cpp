@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,23 +44,53 @@ QWebEngineProfile* shared_profile() {
 
 namespace {
 
-int g_open_dialogs = 0;
-
-struct OpenDialogCount {
-  OpenDialogCount() { ++g_open_dialogs; }
-  ~OpenDialogCount() { --g_open_dialogs; }
+// The script message boxes of all pages.
+struct BoxBook {
+  int open = 0;
+  quint64 opened = 0;
+  QElapsedTimer clock;      // runs from the first box on
+  qint64 total = 0;         // closed intervals with a box open
+  qint64 since = 0;         // when the open count last left 0
+  qint64 last_opened = -1;  // when the last box opened
 };
+
+BoxBook& box_book() {
+  static BoxBook book;
+  return book;
+}
 
 QWidget* dialog_parent(QWebEnginePage* page) {
   QWidget* view = QWebEngineView::forPage(page);
   return view ? view->window() : nullptr;
 }
 
+// One script message box while its loop runs: counted as open, and modal to the
+// window of its page's browser only.
+class ShownBox {
+ public:
+  explicit ShownBox(QDialog* box) {
+    BoxBook& b = box_book();
+    if (!b.clock.isValid()) b.clock.start();
+    const qint64 now = b.clock.elapsed();
+    if (b.open++ == 0) b.since = now;
+    ++b.opened;
+    b.last_opened = now;
+    // Set explicitly, the modality survives exec() (which would otherwise make the box
+    // modal to the whole application).
+    box->setWindowModality(Qt::WindowModal);
+  }
+  ~ShownBox() {
+    BoxBook& b = box_book();
+    if (--b.open == 0) b.total += b.clock.elapsed() - b.since;
+  }
+  ShownBox(const ShownBox&) = delete;
+  ShownBox& operator=(const ShownBox&) = delete;
+};
+
 // Shows a message box with the given buttons; returns the index of the button pressed,
 // -1 when the box was closed otherwise (Escape, window close, owner gone).
 int run_box(QWebEnginePage* page, QMessageBox::Icon icon, const QString& msg,
             const QStringList& captions, ScriptBoxReport& report) {
-  OpenDialogCount count;
   QPointer<QMessageBox> box =
       new QMessageBox(icon, kWebMessageTitle, msg, QMessageBox::NoButton, dialog_parent(page));
   QList<QPushButton*> buttons;
@@ -70,7 +101,10 @@ int run_box(QWebEnginePage* page, QMessageBox::Icon icon, const QString& msg,
   box->setDefaultButton(buttons.first());
   box->setEscapeButton(buttons.last());
   box->setTextFormat(Qt::PlainText);
-  box->exec();
+  {
+    ShownBox shown(box);
+    box->exec();
+  }
   if (!box) return -1;
   const int pressed = buttons.indexOf(qobject_cast<QPushButton*>(box->clickedButton()));
   report.finish(box->clickedButton());
@@ -82,7 +116,19 @@ int run_box(QWebEnginePage* page, QMessageBox::Icon icon, const QString& msg,
 
 WebPage::WebPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {}
 
-int WebPage::open_dialogs() { return g_open_dialogs; }
+int WebPage::open_dialogs() { return box_book().open; }
+
+qint64 WebPage::box_time_ms() {
+  const BoxBook& b = box_book();
+  return b.total + (b.open > 0 ? b.clock.elapsed() - b.since : 0);
+}
+
+quint64 WebPage::boxes_opened() { return box_book().opened; }
+
+qint64 WebPage::ms_since_box_opened() {
+  const BoxBook& b = box_book();
+  return b.last_opened < 0 ? -1 : b.clock.elapsed() - b.last_opened;
+}
 
 void WebPage::javaScriptAlert(const QUrl&, const QString& msg) {
   ScriptBoxReport report(QWebEngineView::forPage(this), ScriptBoxKind::alert, msg);
@@ -96,7 +142,6 @@ bool WebPage::javaScriptConfirm(const QUrl&, const QString& msg) {
 
 bool WebPage::javaScriptPrompt(const QUrl&, const QString& msg, const QString& def,
                                QString* result) {
-  OpenDialogCount count;
   ScriptBoxReport report(QWebEngineView::forPage(this), ScriptBoxKind::prompt, msg);
   QPointer<QDialog> dlg = new QDialog(dialog_parent(this));
   dlg->setWindowTitle(kWebMessageTitle);
@@ -120,7 +165,11 @@ bool WebPage::javaScriptPrompt(const QUrl&, const QString& msg, const QString& d
   layout->addWidget(box);
   edit->selectAll();
   edit->setFocus();
-  const int rc = dlg->exec();
+  int rc = QDialog::Rejected;
+  {
+    ShownBox shown(dlg);
+    rc = dlg->exec();
+  }
   if (!dlg) return false;
   const bool accepted = rc == QDialog::Accepted;
   report.finish(clicked);

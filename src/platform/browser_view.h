@@ -17,14 +17,24 @@ class DomBridge;
 // The shared persistent profile (created on first use, lives until the process ends).
 QWebEngineProfile* shared_profile();
 
-// Page whose script message boxes are modal boxes titled "来自网页的消息" with "确定"
-// (and "取消" for confirm and prompt).
+// Page whose script message boxes are boxes titled "来自网页的消息" with "确定" (and
+// "取消" for confirm and prompt), modal to the window that holds the page's browser only:
+// the application's other windows stay usable while one is open.
 class WebPage : public QWebEnginePage {
   Q_OBJECT
  public:
   explicit WebPage(QWebEngineProfile* profile, QObject* parent = nullptr);
-  // Number of script message boxes open right now (nested calls wait on them).
+  // Script message boxes of all pages. While one is open the engine holds back the
+  // answers of every page (the box runs inside one of its tasks), so none opens inside
+  // another one's loop except from the application's own code.
+  // Open right now (nested calls wait on them):
   static int open_dialogs();
+  // Milliseconds during which a box was open, summed since the first box of the process
+  // (the running interval included):
+  static qint64 box_time_ms();
+  // Boxes opened so far, and milliseconds since the last one opened (-1: none yet):
+  static quint64 boxes_opened();
+  static qint64 ms_since_box_opened();
 
  protected:
   void javaScriptAlert(const QUrl& origin, const QString& msg) override;

@@ -58,16 +58,27 @@ void release_created(const std::shared_ptr<ReleaseQueue>& q, const QVariant& v) 
   }
 }
 
-// Longest a call waits on script message boxes that it raised (one after another).
-constexpr int kMaxDialogWaitMs = 60000;
+// How long the script message boxes opened during a call may hold it beyond its own
+// time-out. A legitimate chain (a click that raises a confirmation and then an alert,
+// each answered by the confirmer at its slowest period of 700 ms) keeps its boxes open
+// for at most about 1.5 s; beyond 2 s the boxes are taken to keep coming.
+constexpr qint64 kMaxBoxWaitMs = 2000;
+// A view whose call gave up on a storm of boxes fails further calls at once while boxes
+// keep coming: one open, or one opened within this many milliseconds.
+constexpr qint64 kStormQuietMs = 1000;
 
-// Runs script in world and waits for its result up to timeout_ms. While a script message
-// box opened during the call is open the renderer is blocked: the wait goes on until the
-// box closes, then for timeout_ms more. A box that was already open when the call began
-// cannot close before the call returns (it is further down the stack), so it does not
-// extend the wait. Returns nothing on time-out; late then receives the result if it comes.
+// Runs script in world and waits for its result. The time-out counts only the time
+// without a script message box open: while one is open no page can answer (the engine
+// holds its answers back until the box closes). Once the boxes have held the call for
+// kMaxBoxWaitMs it gives up when a further box opens (one box answered late does not
+// cut the call: its result comes right after). A box already open when the call began
+// cannot close before the call returns (it is further down the stack), so it extends
+// nothing. Returns nothing on time-out (*storm set when boxes made it give up); late
+// then receives the result if it comes.
 std::optional<QVariant> run_and_wait(QWebEnginePage* page, const QString& script, quint32 world,
-                                     int timeout_ms, std::function<void(const QVariant&)> late) {
+                                     int timeout_ms, std::function<void(const QVariant&)> late,
+                                     bool* storm = nullptr) {
+  if (storm) *storm = false;
   auto st = std::make_shared<Pending>();
   page->runJavaScript(script, world, [st, late = std::move(late)](const QVariant& v) {
     if (st->abandoned) {
@@ -83,25 +94,42 @@ std::optional<QVariant> run_and_wait(QWebEnginePage* page, const QString& script
     st->loop = &loop;
     QTimer timer;
     timer.setSingleShot(true);
-    bool dialog_seen = false;
-    const int dialogs_before = WebPage::open_dialogs();
-    QElapsedTimer dialog_time;
+    // A box already open when the call began stays open until the call returns (it is
+    // further down the stack): then no box time counts.
+    const bool extendable = WebPage::open_dialogs() == 0;
+    const qint64 box_start = WebPage::box_time_ms();
+    QElapsedTimer clock;
+    clock.start();
+    quint64 opened_at_cap = 0;
+    bool capped = false;
+    const qint64 budget = std::max(0, timeout_ms);
     QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
-      if (WebPage::open_dialogs() > dialogs_before &&
-          (!dialog_time.isValid() || dialog_time.elapsed() < kMaxDialogWaitMs)) {
-        if (!dialog_time.isValid()) dialog_time.start();
-        dialog_seen = true;
-        timer.start(20);
-      } else if (dialog_seen) {
-        dialog_seen = false;
-        timer.start(timeout_ms);
-      } else {
+      const qint64 boxes = extendable ? WebPage::box_time_ms() - box_start : 0;
+      const qint64 own = clock.elapsed() - boxes;
+      if (own >= budget) {
+        if (storm) *storm = boxes >= kMaxBoxWaitMs;
         loop.quit();
+        return;
       }
+      if (boxes >= kMaxBoxWaitMs) {
+        if (!capped) {
+          capped = true;
+          opened_at_cap = WebPage::boxes_opened();
+        } else if (WebPage::boxes_opened() > opened_at_cap) {
+          if (storm) *storm = true;
+          loop.quit();
+          return;
+        }
+      }
+      // While a box is open (or more may come), look again soon; else when the own
+      // time runs out.
+      const bool box_open = extendable && WebPage::open_dialogs() > 0;
+      timer.start(box_open || capped ? 20 : int(budget - own));
     });
-    timer.start(std::max(0, timeout_ms));
+    timer.start(int(budget));
     // User input waits for the next responsive wait, as it did during a call into the
-    // old control; timers and the engine's messages go on.
+    // old control; timers and the engine's messages go on (and the boxes' own loops
+    // take the user's input for their windows).
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     st->loop = nullptr;
   }
@@ -109,6 +137,7 @@ std::optional<QVariant> run_and_wait(QWebEnginePage* page, const QString& script
     st->abandoned = true;
     return std::nullopt;
   }
+  if (storm) *storm = false;
   return st->value;
 }
 
@@ -137,6 +166,19 @@ struct DomBridge::Impl {
   QPointer<QWebEnginePage> scripted_page;
   std::shared_ptr<ReleaseQueue> releases = std::make_shared<ReleaseQueue>();
   QElapsedTimer since_load;
+  bool storm = false;  // a call gave up on boxes that kept coming
+
+  // True while the view is in a storm of script message boxes: a call of this view has
+  // given up on them and they keep coming. Calls then fail at once instead of waiting
+  // in vain (the page is busy raising boxes, and no page answers while one is open).
+  // Ends when a box-free interval passes or a call gets its answer.
+  bool storming() {
+    if (!storm) return false;
+    const qint64 since = WebPage::ms_since_box_opened();
+    if (WebPage::open_dialogs() > 0 || (since >= 0 && since < kStormQuietMs)) return true;
+    storm = false;
+    return false;
+  }
 
   // Installs the agent on the view's current page (once per page object).
   QWebEnginePage* page(DomBridge* owner) {
@@ -204,7 +246,7 @@ QJsonValue DomBridge::call(const QString& fn, const QJsonArray& args, bool* ok, 
   if (ok) *ok = false;
   QPointer<DomBridge> self(this);
   QWebEnginePage* page = d->page(this);
-  if (!page) return QJsonValue();
+  if (!page || d->storming()) return QJsonValue();
   d->settle();
   if (!self || !d->view || d->view->page() != page) return QJsonValue();
 
@@ -218,17 +260,23 @@ QJsonValue DomBridge::call(const QString& fn, const QJsonArray& args, bool* ok, 
   auto late = [q = d->releases](const QVariant& v) { release_created(q, v); };
 
   std::optional<QVariant> r;
+  bool storm = false;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    r = run_and_wait(page, script, kAgentWorld, int(deadline.remainingTime()), late);
+    r = run_and_wait(page, script, kAgentWorld, int(deadline.remainingTime()), late, &storm);
     if (!self) return QJsonValue();
     if (!r || r->toString() != QLatin1String("M")) break;
     // The agent is missing in this document (injected too late or not at all): inject it
     // now and try again.
-    if (!run_and_wait(page, agent_script_source(), kAgentWorld, int(deadline.remainingTime()),
-                      nullptr) ||
-        !self)
+    const bool injected = run_and_wait(page, agent_script_source(), kAgentWorld,
+                                       int(deadline.remainingTime()), nullptr, &storm)
+                              .has_value();
+    if (!self) return QJsonValue();
+    if (!injected) {
+      d->storm = storm;
       return QJsonValue();
+    }
   }
+  d->storm = !r && storm;
   if (!r) return QJsonValue();
   const QString s = r->toString();
   if (s.startsWith(u'S')) {
@@ -250,10 +298,13 @@ QJsonValue DomBridge::run_main_world(const QString& script, bool* ok, int timeou
   if (ok) *ok = false;
   QPointer<DomBridge> self(this);
   QWebEnginePage* page = d->page(this);
-  if (!page) return QJsonValue();
+  if (!page || d->storming()) return QJsonValue();
   d->settle();
   if (!self || !d->view || d->view->page() != page) return QJsonValue();
-  auto r = run_and_wait(page, script, QWebEngineScript::MainWorld, timeout_ms, nullptr);
+  bool storm = false;
+  auto r = run_and_wait(page, script, QWebEngineScript::MainWorld, timeout_ms, nullptr, &storm);
+  if (!self) return QJsonValue();
+  d->storm = !r && storm;
   if (!r) return QJsonValue();
   if (ok) *ok = true;
   return QJsonValue::fromVariant(*r);

@@ -49,7 +49,10 @@ class DomBridge : public QObject {
 
   // Runs the agent function fn with args (JSON array) and waits for its result.
   // ok is false on time-out, a missing view, or an exception in the agent.
-  // A result that arrives after the time-out is dropped.
+  // A result that arrives after the time-out is dropped. Time spent in script message
+  // boxes that open during the call does not count against the time-out, up to a cap;
+  // after a call gave up on boxes that kept coming, calls on this view fail at once
+  // for as long as boxes keep coming (a storm of alerts never lets the page answer).
   QJsonValue call(const QString& fn, const QJsonArray& args, bool* ok = nullptr,
                   int timeout_ms = kTimeoutMs);
   // Runs script text in the page's main world and waits (same rules).

@@ -2,9 +2,11 @@
 // page that hangs.
 
 #include <QAbstractButton>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QWebEngineScriptCollection>
 
+#include "page/confirmer.h"
 #include "page/live_page.h"
 #include "page/page_snapshot.h"
 #include "page_fixture.h"
@@ -45,6 +47,42 @@ TEST(Bridge, CallThatRaisesAMessageBoxReturnsOnceItIsConfirmed) {
   t.start();
   EXPECT_TRUE(s.click_button("b"));
   EXPECT_GE(t.elapsed(), 1500);
+  EXPECT_TRUE(pressed);
+  EXPECT_EQ(eval_text(v, "log.join()"), "after");
+}
+
+// A click that raises a confirmation and then an alert, both answered by the confirmer
+// at its slowest period: the call waits for the whole chain and gets its answer.
+TEST(Bridge, AChainOfBoxesAtTheSlowestConfirmerKeepsItsCall) {
+  auto& v = shared_view();
+  ASSERT_TRUE(show_page(v, "/chain.html",
+                        html("<input type=button value=b onclick=\"if(confirm('删除?')){alert('已删除');L('done')}\">")));
+  page::confirm_web_dialogs(&v, platform::kWebMessageTitle, platform::kOkCaption, false, 700);
+  for (int round = 0; round < 2; ++round) {
+    eval(v, "log=[]");
+    page::PageSnapshot s;
+    ASSERT_TRUE(s.attach_page(&v));
+    const quint64 opened = platform::WebPage::boxes_opened();
+    EXPECT_TRUE(s.click_button("b"));
+    EXPECT_EQ(platform::WebPage::boxes_opened(), opened + 2);
+    EXPECT_EQ(eval_text(v, "log.join()"), "done");
+  }
+  page::confirm_web_dialogs(&v, QString(), QString(), true);
+}
+
+// One box answered long after the cap (a user who takes his time): the call still waits
+// for it and gets the page's answer.
+TEST(Bridge, ABoxAnsweredLongAfterTheCapStillGivesItsCallTheAnswer) {
+  auto& v = shared_view();
+  ASSERT_TRUE(show_page(v, "/slow.html", html("<input type=button value=b onclick=\"alert('慢');L('after')\">")));
+  page::PageSnapshot s;
+  ASSERT_TRUE(s.attach_page(&v));
+  bool pressed = false;
+  QElapsedTimer t;
+  t.start();
+  QTimer::singleShot(4000, Qt::PreciseTimer, [&] { pressed = press_ok(); });
+  EXPECT_TRUE(s.click_button("b"));
+  EXPECT_GE(t.elapsed(), 3900);
   EXPECT_TRUE(pressed);
   EXPECT_EQ(eval_text(v, "log.join()"), "after");
 }
@@ -107,6 +145,71 @@ TEST(Bridge, AgentIsInjectedByTheCallThatFindsItMissing) {
   EXPECT_NE(s.get_document().document(), first);
   s.set_textbox_text("q", "ok");
   EXPECT_EQ(eval_text(view, "q.value"), "ok");
+}
+
+// A page that raises alert() without end never answers a call (its renderer never gets
+// back to its own loop): the first call gives up once the boxes held it for the cap,
+// later calls on that view fail at once while boxes keep coming, another site's view
+// still gets its answers, and all is well again once the boxes stop.
+TEST(Bridge, AStormOfBoxesEndsTheFirstCallAfterTheCapAndFailsLaterOnesAtOnce) {
+  auto* view = new platform::BrowserView;
+  view->resize(400, 300);
+  view->show();
+  auto& srv = FixtureServer::instance();
+  srv.set("/storm.html", html("<input type=text id=q><script>onload=function(){setTimeout(function(){"
+                              "for(;;){alert('系统繁忙')}},50)}</script>"));
+  srv.set("/calm.html", html("<input type=text id=q>"));
+  page::confirm_web_dialogs(view, platform::kWebMessageTitle, platform::kOkCaption, false, 500);
+  auto& other = shared_view();
+  ASSERT_TRUE(show_page(other, "/other.html", html("<input type=text id=o>")));
+  ASSERT_TRUE(load(*view, srv.other_site_url("/storm.html")));
+  const quint64 opened = platform::WebPage::boxes_opened();
+  wait_ms(1200);
+  ASSERT_GE(platform::WebPage::boxes_opened(), opened + 1);
+
+  QElapsedTimer t;
+  t.start();
+  page::PageSnapshot s;
+  EXPECT_FALSE(s.attach_page(view));
+  const qint64 first = t.elapsed();
+  EXPECT_GE(first, 2000);  // own time-out plus boxes, capped
+  EXPECT_LT(first, 6000);
+  std::printf("first call in the storm: %lld ms\n", static_cast<long long>(first));
+
+  t.restart();
+  EXPECT_TRUE(view->bridge().document_token().isEmpty());
+  page::LivePage live;
+  EXPECT_FALSE(live.attach_live_page(view));
+  bool ok = true;
+  view->bridge().run_main_world(QStringLiteral("1"), &ok);
+  EXPECT_FALSE(ok);
+  EXPECT_LT(t.elapsed(), 100);  // at once: no waiting in vain
+
+  // Boxes keep coming: still at once, a while later.
+  wait_ms(1500);
+  t.restart();
+  EXPECT_FALSE(s.attach_page(view));
+  EXPECT_LT(t.elapsed(), 100);
+
+  // Another site's page answers between the boxes.
+  page::PageSnapshot o;
+  t.restart();
+  EXPECT_TRUE(o.attach_page(&other));
+  EXPECT_LT(t.elapsed(), 2000);
+
+  // The storm ends with the page; after a box-free second the view answers again.
+  view->navigate(QString::fromStdString(srv.url("/calm.html")));
+  QElapsedTimer calm;
+  calm.start();
+  while (calm.elapsed() < 15000 &&
+         (platform::WebPage::open_dialogs() > 0 || platform::WebPage::ms_since_box_opened() < 1100 ||
+          !view->url().path().endsWith("calm.html") || view->ready_state() != 4))
+    wait_ms(50);
+  EXPECT_TRUE(s.attach_page(view));
+  s.set_textbox_text("q", "calm");
+  EXPECT_EQ(eval_text(*view, "document.getElementById('q').value"), "calm");
+  page::confirm_web_dialogs(view, QString(), QString(), true);
+  delete view;
 }
 
 // Last: the hung renderer stays busy until its view goes.

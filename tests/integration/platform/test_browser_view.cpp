@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QDateTime>
@@ -18,8 +19,10 @@
 
 #include "platform/browser_view.h"
 #include "platform/dialogs.h"
+#include "platform/waits.h"
 #include "qt_test_hooks.h"
 #include "test_util.h"
+#include "x_input.h"
 
 using platform::BrowserView;
 using platform::WebPage;
@@ -72,6 +75,7 @@ struct BoxSeen {
   QString editText;
   bool top_level = false;
   bool parent_is_window = false;
+  Qt::WindowModality modality = Qt::NonModal;
   int open_count = -1;
 };
 
@@ -93,6 +97,7 @@ QVariant run_with_box(BrowserView& view, const QString& script, const QString& p
     }
     seen.top_level = d->isWindow();
     seen.parent_is_window = d->parentWidget() == view.window();
+    seen.modality = d->windowModality();
     seen.open_count = WebPage::open_dialogs();
     if (auto* b = button(d, press)) b->click();
   });
@@ -190,6 +195,7 @@ TEST(BrowserView, ScriptMessageBoxes) {
   EXPECT_EQ(alert.buttons, QStringList{"确定"});
   EXPECT_TRUE(alert.top_level);
   EXPECT_TRUE(alert.parent_is_window);
+  EXPECT_EQ(alert.modality, Qt::WindowModal);
   EXPECT_EQ(alert.open_count, 1);
   EXPECT_EQ(WebPage::open_dialogs(), 0);
 
@@ -197,6 +203,7 @@ TEST(BrowserView, ScriptMessageBoxes) {
   EXPECT_EQ(run_with_box(view, "confirm('删除?')", "确定", c1).toBool(), true);
   EXPECT_EQ(c1.buttons, (QStringList{"确定", "取消"}));
   EXPECT_EQ(c1.text, "删除?");
+  EXPECT_EQ(c1.modality, Qt::WindowModal);
   EXPECT_EQ(run_with_box(view, "confirm('删除?')", "取消", c2).toBool(), false);
 
   BoxSeen p1, p2;
@@ -204,9 +211,122 @@ TEST(BrowserView, ScriptMessageBoxes) {
   EXPECT_EQ(p1.editText, "默认");
   EXPECT_EQ(p1.buttons, (QStringList{"确定", "取消"}));
   EXPECT_TRUE(p1.top_level);
+  EXPECT_TRUE(p1.parent_is_window);
+  EXPECT_EQ(p1.modality, Qt::WindowModal);
   EXPECT_EQ(run_with_box(view, "String(prompt('名称', '默认'))", "取消", p2, "x").toString(),
             "null");
   EXPECT_EQ(WebPage::open_dialogs(), 0);
+}
+
+// A script message box blocks the window of its browser and nothing else: real clicks
+// (through the window system) reach another top-level window while it is open, not the
+// browser's own window. Checked from timers: the box runs its own loop.
+TEST(BrowserView, ScriptBoxesBlockOnlyTheirBrowsersWindow) {
+  for (const QString& script : {QStringLiteral("alert('a'); 1"), QStringLiteral("confirm('c'); 1"),
+                               QStringLiteral("prompt('p', 'd'); 1")}) {
+    SCOPED_TRACE(script.toStdString());
+    QWidget browser_window;
+    browser_window.setWindowTitle("browser window");
+    auto* own_button = new QPushButton("own", &browser_window);
+    own_button->setGeometry(0, 0, 120, 40);
+    auto* view = new BrowserView(&browser_window);
+    view->setGeometry(0, 50, 400, 300);
+    browser_window.resize(400, 360);
+    browser_window.show();
+    QPushButton tool_button("stop");
+    tool_button.resize(160, 50);
+    tool_button.move(700, 100);
+    tool_button.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&browser_window));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tool_button));
+    view->navigate(page_url("modality"));
+    ASSERT_TRUE(wait_load(view));
+    int tool_clicks = 0, own_clicks = 0;
+    QObject::connect(&tool_button, &QPushButton::clicked, [&] { ++tool_clicks; });
+    QObject::connect(own_button, &QPushButton::clicked, [&] { ++own_clicks; });
+    // Both buttons take real clicks before any box is open.
+    ASSERT_TRUE(testsupport::x_click(&tool_button));
+    ASSERT_TRUE(testsupport::x_click(own_button));
+    ASSERT_TRUE(wait_until([&] { return tool_clicks == 1 && own_clicks == 1; }, 3000));
+
+    int tool_clicks_in_box = -1, own_clicks_in_box = -1;
+    bool pressed = false;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      QDialog* d = open_web_dialog();
+      if (!d) return;
+      poll.stop();
+      EXPECT_EQ(d->windowModality(), Qt::WindowModal);
+      EXPECT_EQ(QApplication::activeModalWidget(), d);
+      testsupport::x_click(&tool_button);
+      testsupport::x_click(own_button);
+      QTimer::singleShot(400, [&, d] {
+        tool_clicks_in_box = tool_clicks;
+        own_clicks_in_box = own_clicks;
+        if (auto* b = button(d, "确定")) b->click();
+        pressed = true;
+      });
+    });
+    poll.start();
+    bool ok = false;
+    run_js(view->page(), script, 10000, &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(pressed);
+    EXPECT_EQ(tool_clicks_in_box, 2);  // the other window took its click during the box
+    EXPECT_EQ(own_clicks_in_box, 1);   // the browser's own window did not
+    EXPECT_EQ(WebPage::open_dialogs(), 0);
+    platform::wait_responsive(200);
+    EXPECT_EQ(own_clicks, 1);  // a blocked click is dropped, not delivered later
+  }
+}
+
+// The book of open boxes: count, time open, boxes opened and the time since the last.
+TEST(BrowserView, BoxesAreCountedAndTimed) {
+  BrowserView view;
+  view.resize(400, 300);
+  view.show();
+  view.navigate(page_url("timed"));
+  ASSERT_TRUE(wait_load(&view));
+  const qint64 time_before = WebPage::box_time_ms();
+  const quint64 opened_before = WebPage::boxes_opened();
+  // Two boxes in a row, each held 300 ms; 300 ms without a box between them.
+  int open_seen = -1;
+  qint64 since_seen = -1, time_in_box = -1;
+  QTimer poll;
+  poll.setInterval(10);
+  QDialog* pressed = nullptr;
+  int presses = 0;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    QDialog* d = open_web_dialog();
+    if (!d || d == pressed) return;
+    pressed = d;
+    QTimer::singleShot(300, [&, d] {
+      if (presses == 0) {
+        open_seen = WebPage::open_dialogs();
+        since_seen = WebPage::ms_since_box_opened();
+        time_in_box = WebPage::box_time_ms() - time_before;
+      }
+      ++presses;
+      button(d, "确定")->click();
+    });
+  });
+  poll.start();
+  bool ok = false;
+  run_js(view.page(), "alert('1'); var t = Date.now(); while (Date.now() - t < 300) {} alert('2'); 1", 10000, &ok);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(presses, 2);
+  EXPECT_EQ(open_seen, 1);
+  EXPECT_GE(since_seen, 280);
+  EXPECT_GE(time_in_box, 280);
+  EXPECT_EQ(WebPage::open_dialogs(), 0);
+  EXPECT_EQ(WebPage::boxes_opened(), opened_before + 2);
+  const qint64 total = WebPage::box_time_ms() - time_before;
+  EXPECT_GE(total, 580);
+  EXPECT_LT(total, 900);  // the 300 ms between the boxes do not count
+  platform::wait_responsive(100);
+  EXPECT_EQ(WebPage::box_time_ms() - time_before, total);  // nothing open: the sum stands
+  EXPECT_GE(WebPage::ms_since_box_opened(), 100);
 }
 
 TEST(BrowserView, InputGateHoldsUserInputButNotAutomation) {

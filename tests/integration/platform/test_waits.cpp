@@ -1,8 +1,6 @@
 // The responsive wait and the blocking pause: which events each lets through.
 #include <gtest/gtest.h>
 
-#include <xcb/xcb.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -11,38 +9,11 @@
 #include <QTimer>
 
 #include "platform/waits.h"
+#include "x_input.h"
 
 namespace {
 
-// A real click from the window system (through the X server), as a user makes it.
-void x_click(QWidget* w, QPoint local) {
-  auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-  ASSERT_NE(x11, nullptr);
-  xcb_connection_t* c = x11->connection();
-  const QPoint in_window = w->mapTo(w->window(), local);
-  const auto win = static_cast<xcb_window_t>(w->window()->winId());
-  for (int type : {XCB_BUTTON_PRESS, XCB_BUTTON_RELEASE}) {
-    xcb_button_press_event_t ev{};
-    ev.response_type = static_cast<uint8_t>(type);
-    ev.detail = 1;  // left button
-    ev.time = XCB_CURRENT_TIME;
-    ev.root = 0;
-    ev.event = win;
-    ev.child = XCB_NONE;
-    ev.event_x = static_cast<int16_t>(in_window.x());
-    ev.event_y = static_cast<int16_t>(in_window.y());
-    const QPoint g = w->mapToGlobal(local);
-    ev.root_x = static_cast<int16_t>(g.x());
-    ev.root_y = static_cast<int16_t>(g.y());
-    ev.state = type == XCB_BUTTON_RELEASE ? XCB_BUTTON_MASK_1 : 0;
-    ev.same_screen = 1;
-    xcb_send_event(c, 0, win,
-                   type == XCB_BUTTON_PRESS ? XCB_EVENT_MASK_BUTTON_PRESS
-                                            : XCB_EVENT_MASK_BUTTON_RELEASE,
-                   reinterpret_cast<const char*>(&ev));
-  }
-  xcb_flush(c);
-}
+void x_click(QWidget* w, QPoint local) { ASSERT_TRUE(testsupport::x_click(w, local)); }
 
 struct ScaleGuard {
   ~ScaleGuard() { platform::set_wait_scale(1.0); }
