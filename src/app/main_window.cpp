@@ -540,11 +540,15 @@ void MainWindow::show_captcha() {
 
 void MainWindow::periodic_save() {
   if (!values_loaded_) return;
-  const std::string file = settings::data_file(exe_dir_, settings::kConfigure);
-  settings::write_key(file, gbk(kKeyPasswordUtf8), platform::to_gbk(password_->text()));
-  settings::write_key(file, gbk(kKeyAccountUtf8), platform::to_gbk(account_->text()));
-  settings::write_key(file, gbk(kKeyCheck1Utf8), gbk("真"));
-  settings::write_key(file, gbk(kKeyAddressUtf8), address_text());
+  static const std::string password_key = gbk(kKeyPasswordUtf8), account_key = gbk(kKeyAccountUtf8),
+                           check_key = gbk(kKeyCheck1Utf8), address_key = gbk(kKeyAddressUtf8),
+                           ticked = gbk("真");
+  // One atomic write of the four keys, and none while nothing changed.
+  saver_.save(settings::data_file(exe_dir_, settings::kConfigure),
+              {{password_key, platform::to_gbk(password_->text())},
+               {account_key, platform::to_gbk(account_->text())},
+               {check_key, ticked},
+               {address_key, address_text()}});
 }
 
 bool MainWindow::focus_cycle() {

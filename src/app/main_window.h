@@ -9,6 +9,7 @@
 #include <string>
 
 #include "page/page_objects.h"
+#include "settings/settings.h"
 #include "tools/common/bulk_status_parts.h"
 #include "tools/common/tool_context.h"
 
@@ -110,6 +111,7 @@ class MainWindow : public QMainWindow, public tools::ToolContext {
   tools::BulkStatusParts status_parts_;
   QPushButton* complaints_button_ = nullptr;  // "投诉批量处理"
   QTimer* save_timer_ = nullptr;
+  settings::KeySaver saver_;  // the periodic save's last write
   QPointer<BrowserWindow> browser_window_;
   std::string friend_link_address_;
 };
