@@ -48,9 +48,11 @@ struct Box {
 
 void settle() { platform::wait_responsive(30); }
 
-// Counts distinct script message boxes that appear, until stopped.
+// Counts distinct script message boxes that appear (and those modal to their own
+// window only), until stopped.
 struct BoxCounter {
   int seen = 0;
+  int window_modal = 0;
   QTimer poll;
   BoxCounter() {
     poll.setInterval(5);
@@ -59,6 +61,7 @@ struct BoxCounter {
         if (w->isVisible() && w->windowTitle() == kTitle && !w->property("counted").toBool()) {
           w->setProperty("counted", true);
           ++seen;
+          if (w->windowModality() == Qt::WindowModal && w->parentWidget()) ++window_modal;
         }
       }
     });
@@ -195,6 +198,7 @@ TEST_F(ConfirmerEngine, CallThatRaisesABoxReturnsOnceConfirmed) {
   ASSERT_TRUE(ok);
   EXPECT_EQ(r.toString(), "after|true");
   EXPECT_EQ(counter.seen, 2);
+  EXPECT_EQ(counter.window_modal, 2);  // parented and window-modal, still found and pressed
   EXPECT_EQ(platform::WebPage::open_dialogs(), 0);
 }
 
