@@ -89,25 +89,34 @@ void CardWindow::build() {
   c_.content->setPlainText(hint_text());
   c_.content->setMinimumHeight(150);
   grid->addWidget(caption_for(QStringLiteral("点卡内容："), c_.content, this), row, 0, Qt::AlignTop | Qt::AlignRight);
-  grid->addWidget(c_.content, row++, 1, 1, 5);
+  grid->addWidget(c_.content, row++, 1);
 
   c_.card_number = new QComboBox(this);
   c_.card_number->addItems({QStringLiteral("有卡号"), QStringLiteral("无卡号")});
   grid->addWidget(caption_for(QStringLiteral("选择有无卡号："), c_.card_number, this), row, 0, Qt::AlignRight);
-  grid->addWidget(c_.card_number, row, 1);
-  c_.expiry = new QLineEdit(QStringLiteral("2099-11-21"), this);
-  grid->addWidget(caption_for(QStringLiteral("该卡有效日期："), c_.expiry, this), row, 2, Qt::AlignRight);
-  grid->addWidget(c_.expiry, row++, 3, 1, 3);
+  {
+    auto* line = new QHBoxLayout;
+    line->addWidget(c_.card_number);
+    line->addSpacing(16);
+    c_.expiry = new QLineEdit(QStringLiteral("2099-11-21"), this);
+    line->addWidget(caption_for(QStringLiteral("该卡有效日期："), c_.expiry, this));
+    line->addWidget(c_.expiry, 1);
+    grid->addLayout(line, row++, 1);
+  }
 
   grid->addWidget(new QLabel(QStringLiteral("欲导入的卡数："), this), row, 0, Qt::AlignRight);
-  for (int i = 0; i < 4; ++i) {
-    c_.counts[i] = new QCheckBox(QString::fromUtf8(kCountCaptions[i]), this);
-    c_.counts[i]->setAccessibleName(c_.counts[i]->text());
-    grid->addWidget(c_.counts[i], row, 1 + i);
-    connect(c_.counts[i], &QCheckBox::clicked, this, [this, i] { count_box_clicked(i); });
+  {
+    auto* line = new QHBoxLayout;
+    for (int i = 0; i < 4; ++i) {
+      c_.counts[i] = new QCheckBox(QString::fromUtf8(kCountCaptions[i]), this);
+      c_.counts[i]->setAccessibleName(c_.counts[i]->text());
+      line->addWidget(c_.counts[i]);
+      connect(c_.counts[i], &QCheckBox::clicked, this, [this, i] { count_box_clicked(i); });
+    }
+    line->addStretch();
+    grid->addLayout(line, row++, 1);
   }
   c_.counts[2]->setChecked(true);
-  ++row;
 
   c_.pace = new QLineEdit(QStringLiteral("3"), this);
   c_.pace->setMaximumWidth(80);
@@ -117,9 +126,9 @@ void CardWindow::build() {
     line->addWidget(c_.pace);
     line->addWidget(new QLabel(QStringLiteral("s/次"), this));
     line->addStretch();
-    grid->addLayout(line, row++, 1, 1, 5);
+    grid->addLayout(line, row++, 1);
   }
-  grid->setColumnStretch(3, 1);
+  grid->setColumnStretch(1, 1);
 
   c_.instructions[1] = new QLabel(
       QStringLiteral("2、只需输入一张卡的内容即可（即不需要重复输入）\n3、按顺序一行即为一个商品对应的卡密\n"), this);

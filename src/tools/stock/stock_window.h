@@ -34,7 +34,7 @@ class StockDeletionWindow : public ToolWindow {
  signals:
   // A pass began (1-based).
   void pass_started(int pass);
-  // The deletion loop returned (stopped, after its last pass, or the window went).
+  // The deletion loop ended: stopped, or after its last pass (not when the window went).
   void deletion_finished();
 
  public slots:
