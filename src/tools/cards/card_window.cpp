@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -24,6 +25,7 @@
 #include "platform/dialogs.h"
 #include "platform/gbk.h"
 #include "tools/cards/card_import_core.h"
+#include "tools/common/journal.h"
 #include "tools/common/tool_context.h"
 
 namespace tools::cards {
@@ -194,9 +196,15 @@ void CardWindow::start_import() {
   const int n = static_cast<int>(addresses.size());
   card_count_ = 0;
   import_text_.clear();
+  // The journal: one item per product, keyed by its import address, with the card count
+  // sent; the platform's answers to the check and the save land in it.
+  QStringList keys;
+  for (const std::string& a : addresses) keys << platform::from_gbk(a);
+  journal::Run record(ctx.exe_dir(), QStringLiteral("[完美]批量导卡"), browser, run_settings(), keys);
   if (n == 0) {
     set_progress(QStringLiteral("当前页面没有找到导卡地址"));
     c_.confirm->setEnabled(true);
+    record.end(journal::Ending::finished);
     emit import_finished();
     return;
   }
@@ -209,16 +217,19 @@ void CardWindow::start_import() {
       const QString message = QStringLiteral("卡密行数少于商品数，已导入前%1个商品").arg(m - 1);
       set_progress(message);
       c_.confirm->setEnabled(true);
+      record.end(journal::Ending::stopped);
       emit import_finished();
       platform::show_message(this, message, platform::kTitleHint);
       return;
     }
+    record.begin_item(keys[m - 1]);
     ctx.navigate_main(ctx.backoffice_address("/" + addresses[static_cast<std::size_t>(m - 1)]));
     import_text_.clear();
     set_progress(QStringLiteral("当前页面一共有%1个商品，正在执行第%2个").arg(n).arg(m));
     card_count_ = tools::cards::card_count({c_.counts[0]->isChecked(), c_.counts[1]->isChecked(),
                                             c_.counts[2]->isChecked(), c_.counts[3]->isChecked()},
                                            card_count_);
+    record.set_detail(QString::number(card_count_));
     import_text_ = tools::cards::import_text(lines[static_cast<std::size_t>(m - 1)], card_count_);
     if (!run.wait(kBeforeFillMs)) return;
 
@@ -248,7 +259,21 @@ void CardWindow::start_import() {
     c_.confirm->setEnabled(true);
     if (!run.wait(kAfterSaveMs)) return;
   }
+  record.end(journal::Ending::finished);
   emit import_finished();
+}
+
+QJsonObject CardWindow::run_settings() const {
+  QString count;
+  for (auto* box : c_.counts)
+    if (box->isChecked()) count = box->text();
+  return QJsonObject{
+      {"card_number", c_.card_number->currentText()},
+      {"expiry", c_.expiry->text()},
+      {"card_count", count},
+      {"pace", c_.pace->text()},
+      {"card_lines", static_cast<int>(card_lines(platform::to_gbk_crlf(c_.content->toPlainText())).size())},
+  };
 }
 
 }  // namespace tools::cards

@@ -2,6 +2,7 @@
 // The card import window: one line of card content per product of the inventory page,
 // sent to each product's card-import form as many times as the chosen card count.
 
+#include <QJsonObject>
 #include <QString>
 
 #include <string>
@@ -61,6 +62,7 @@ class CardWindow : public ToolWindow {
 
  private:
   void build();
+  QJsonObject run_settings() const;
   void set_progress(const QString& text);
   void count_box_clicked(int index);
 

@@ -1,6 +1,7 @@
 #include "tools/stock/stock_window.h"
 
 #include <QHBoxLayout>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPixmap>
 #include <QPointer>
@@ -12,6 +13,7 @@
 #include "page/page_snapshot.h"
 #include "platform/browser_view.h"
 #include "platform/dialogs.h"
+#include "tools/common/journal.h"
 #include "tools/common/tool_context.h"
 
 namespace tools::stock {
@@ -75,9 +77,15 @@ void StockDeletionWindow::start_deleting() {
   c_.stop->setEnabled(true);
   stop_flag_ = 0;
   passes_ = 0;
+  // The journal: one item per pass, with the page it worked on; the page's question and
+  // answer land in it.
+  const QString page_address = browser ? browser->url().toString() : QString();
+  journal::Run record(ctx_.exe_dir(), QStringLiteral("删除卡密库存"), browser,
+                      QJsonObject{{"page", page_address}}, {});
   // The page's confirmation of each deletion is answered by the confirmer.
   for (int pass = 1; pass <= kMaxPasses; ++pass) {
     passes_ = pass;
+    record.begin_item(QStringLiteral("第%1次").arg(pass), browser ? browser->url().toString() : QString());
     emit pass_started(pass);
     snap.attach_page(browser);
     snap.run_script("SelectAll()");
@@ -85,8 +93,12 @@ void StockDeletionWindow::start_deleting() {
     snap.attach_page(browser);
     snap.click_link("Del");
     if (!run.wait(kAfterDeleteMs)) return;
-    if (stop_flag_ == kStopFlag) break;
+    if (stop_flag_ == kStopFlag) {
+      record.end(journal::Ending::stopped);
+      break;
+    }
   }
+  record.end(journal::Ending::finished);  // after 9999 passes (no effect after a stop)
   // After the last pass the buttons keep their running state, as after a stop they
   // already show idle.
   emit deletion_finished();

@@ -21,6 +21,8 @@
 #include "qt_test_hooks.h"
 #include "text/text.h"
 #include "tool_harness.h"
+#include "tools/common/journal.h"
+#include "tools/common/journal_store.h"
 #include "tools/cards/card_window.h"
 #include "tools/cards/open_cards.h"
 
@@ -162,9 +164,18 @@ class CardImport : public ::testing::Test {
     return harness::wait_until([&] { return finished.count() > 0; }, timeout_ms);
   }
 
+  // The runs recorded in the journal of the test's data directory, newest first.
+  std::vector<tools::journal::RunRow> journal_runs() {
+    std::string why;
+    store_ = tools::journal::Store::open_for_reading(tools::journal::journal_path(dir_.path().toStdString()), &why);
+    EXPECT_TRUE(store_) << why;
+    return store_ ? store_->runs(0, 10) : std::vector<tools::journal::RunRow>{};
+  }
+
   static inline harness::TestContext* ctx_ = nullptr;
   static inline bool logged_in_ = false;
   QTemporaryDir dir_;
+  std::shared_ptr<tools::journal::Store> store_;
   QTimer* answer_ = nullptr;
   QStringList boxes_;
   bool user_answers_web_boxes_ = false;
@@ -291,6 +302,21 @@ TEST_F(CardImport, TwoHundredLinesPerProductWithEveryFieldOfTheForm) {
   EXPECT_EQ(stock(1), 200);
   EXPECT_EQ(stock(2), 200);
   EXPECT_EQ(stock(3), 0);
+  // The journal: one item per product, its import address with the card count sent and
+  // the platform's answer to the save.
+  const auto runs = journal_runs();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].tool, "[完美]批量导卡");
+  EXPECT_EQ(runs[0].ending, "finished");
+  EXPECT_EQ(runs[0].items_todo, 2);
+  const auto items = store_->items(runs[0].id, {}, 0, 10);
+  ASSERT_EQ(items.size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(items[i].key, "SelfProduct/ProductCardImport.aspx?PID=" + std::to_string(i + 1));
+    EXPECT_EQ(items[i].detail, "200");
+    EXPECT_EQ(items[i].answer.value_or(""), "成功导入200张卡密！");
+  }
+  EXPECT_NE(runs[0].settings_json.find("\"card_count\":\"200(推荐)\""), std::string::npos) << runs[0].settings_json;
   // The platform's answers were confirmed, and only the import started the confirmer.
   EXPECT_EQ(page::confirm_period(ctx_->main_browser()), 700);
   EXPECT_TRUE(harness::wait_until([] { return QApplication::activeModalWidget() == nullptr; }, 3000));
@@ -389,6 +415,11 @@ TEST_F(CardImport, FewerLinesThanProductsEndsAfterTheLastProductWithALine) {
   ASSERT_EQ(imports().size(), 1);
   EXPECT_EQ(stock(1), 200);
   EXPECT_EQ(import_form_visits(), 1);  // product 2's form was not opened
+  auto runs = journal_runs();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].ending, "stopped");
+  EXPECT_EQ(runs[0].items_todo, 2);
+  EXPECT_EQ(runs[0].items_begun, 1);
 
   // An empty box (the focus still in it) imports nothing at all.
   boxes_.clear();
@@ -489,6 +520,9 @@ TEST_F(CardImport, ClosingTheWindowDuringAnImportEndsItAndGivesTheBrowserBack) {
   // The form of product 1 was opened, nothing was sent.
   EXPECT_TRUE(imports().isEmpty());
   EXPECT_LE(import_form_visits(), 1);
+  const auto runs = journal_runs();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].ending, "window_closed");
 }
 
 TEST_F(CardImport, TheMainWindowsClosingWorkDuringAnImportStopsTheConfirmerAndFreesTheBrowser) {

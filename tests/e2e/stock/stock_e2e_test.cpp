@@ -14,6 +14,8 @@
 #include "platform/waits.h"
 #include "qt_test_hooks.h"
 #include "tool_harness.h"
+#include "tools/common/journal.h"
+#include "tools/common/journal_store.h"
 #include "tools/stock/open_stock_deletion.h"
 #include "tools/stock/stock_window.h"
 
@@ -128,9 +130,18 @@ class StockDeletion : public ::testing::Test {
     return harness::wait_until([&] { return finished.count() > 0; }, timeout_ms);
   }
 
+  // The runs recorded in the journal of the test's data directory, newest first.
+  std::vector<tools::journal::RunRow> journal_runs() {
+    std::string why;
+    store_ = tools::journal::Store::open_for_reading(tools::journal::journal_path(dir_.path().toStdString()), &why);
+    EXPECT_TRUE(store_) << why;
+    return store_ ? store_->runs(0, 10) : std::vector<tools::journal::RunRow>{};
+  }
+
   static inline harness::TestContext* ctx_ = nullptr;
   static inline bool logged_in_ = false;
   QTemporaryDir dir_;
+  std::shared_ptr<tools::journal::Store> store_;
 };
 
 TEST_F(StockDeletion, OpeningShowsTheInventoryPageAndStartsTheConfirmerWhichOutlivesTheWindow) {
@@ -186,6 +197,21 @@ TEST_F(StockDeletion, EveryPassSelectsAllAndDeletesUntilStopped) {
   EXPECT_EQ(stock(1), 0);
   EXPECT_EQ(stock(2), 120);
   EXPECT_EQ(deletions(), (QList<int>{50, 50, 20, 0, 0}));
+  // The journal: one item per pass, each with the page's question and answer.
+  const auto runs = journal_runs();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].tool, "删除卡密库存");
+  EXPECT_EQ(runs[0].ending, "stopped");
+  const auto items = store_->items(runs[0].id, {}, 0, 10);
+  ASSERT_EQ(items.size(), 5u);
+  const char* answers[] = {"成功删除50张卡密！", "成功删除50张卡密！", "成功删除20张卡密！", "请先选择要删除的卡密！",
+                           "请先选择要删除的卡密！"};
+  for (std::size_t i = 0; i < 5; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(items[i].key, "第" + std::to_string(i + 1) + "次");
+    EXPECT_EQ(items[i].detail, std::string(kDemoRoot) + "/SelfProduct/ProductCardList.aspx?PID=1");
+    EXPECT_EQ(items[i].answer.value_or(""), std::string("确定要删除选中的卡密吗？") + tools::journal::kAnswerSeparator + answers[i]);
+  }
   // The page's confirmation and answer boxes were all pressed.
   EXPECT_TRUE(harness::wait_until([] { return QApplication::activeModalWidget() == nullptr; }, 3000));
   EXPECT_TRUE(ctx_->main_browser()->input_enabled());
@@ -236,6 +262,10 @@ TEST_F(StockDeletion, ClosingTheWindowDuringARunEndsItAtItsNextWait) {
   EXPECT_EQ(deletions(), (QList<int>{50}));
   platform::wait_responsive(300);
   EXPECT_EQ(deletions(), (QList<int>{50}));
+  const auto runs = journal_runs();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].ending, "window_closed");
+  EXPECT_EQ(runs[0].items_begun, 2);
   EXPECT_EQ(page::confirm_period(ctx_->main_browser()), 700);
   EXPECT_TRUE(ctx_->main_browser()->input_enabled());
 }
