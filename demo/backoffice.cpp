@@ -95,6 +95,7 @@ BackOffice::BackOffice(Options options)
   families_.push_back(make_account_family(*this));
   families_.push_back(make_publish_family(*this));
   families_.push_back(make_maker_family(*this));
+  families_.push_back(make_inventory_family(*this));
 }
 
 BackOffice::~BackOffice() = default;

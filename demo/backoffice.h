@@ -26,6 +26,8 @@ struct Options {
   size_t max_field = 65536;  // longest accepted form value, in bytes
   int products = 0;          // sample products that passed review, present from the start
   int unreviewed = 0;        // sample products waiting for review
+  int cards = 0;             // sample cards in stock per sample product
+  int inventory_page_size = 20;  // products per page of the inventory page
 };
 
 inline constexpr const char* kHtml = "text/html; charset=utf-8";
@@ -111,5 +113,6 @@ class BackOffice {
 std::unique_ptr<Family> make_account_family(BackOffice& office);  // login, captcha, index, menus
 std::unique_ptr<Family> make_publish_family(BackOffice& office);  // the add-product form
 std::unique_ptr<Family> make_maker_family(BackOffice& office);    // the maker's site
+std::unique_ptr<Family> make_inventory_family(BackOffice& office);  // card stock, card import
 
 }  // namespace demo

@@ -24,6 +24,9 @@ const char* kUsage =
     "  --maker-link URL  address in the maker's notice page (default http://demo.example.com:PORT/)\n"
     "  --products N      sample products that passed review (default 0)\n"
     "  --unreviewed N    sample products waiting for review (default 0)\n"
+    "  --cards N         sample cards in stock per sample product (default 0)\n"
+    "  --inventory-page-size N\n"
+    "                    products per page of the card inventory page (default 20)\n"
     "  --help            this text\n"
     "The first line on stdout is \"listening on 127.0.0.1:PORT\".\n";
 
@@ -78,6 +81,12 @@ int main(int argc, char** argv) {
     } else if (a == "--products" || a == "--unreviewed") {
       if (!parse_int(v, 0, 1000000, n)) return usage_error(a + " needs 0-1000000");
       (a == "--products" ? opt.products : opt.unreviewed) = static_cast<int>(n);
+    } else if (a == "--cards") {
+      if (!parse_int(v, 0, 100000, n)) return usage_error("--cards needs 0-100000");
+      opt.cards = static_cast<int>(n);
+    } else if (a == "--inventory-page-size") {
+      if (!parse_int(v, 1, 100000, n)) return usage_error("--inventory-page-size needs 1-100000");
+      opt.inventory_page_size = static_cast<int>(n);
     } else {
       return usage_error("unknown option " + a);
     }

@@ -1,0 +1,576 @@
+// The card import window against the demo back office, in process: the inventory page's
+// import addresses, each product's import form, the platform's answers.
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "page/confirmer.h"
+#include "platform/waits.h"
+#include "qt_test_hooks.h"
+#include "text/text.h"
+#include "tool_harness.h"
+#include "tools/common/journal.h"
+#include "tools/common/journal_store.h"
+#include "tools/cards/card_window.h"
+#include "tools/cards/open_cards.h"
+
+using tools::cards::CardWindow;
+
+namespace {
+
+testsupport::DemoProcess* g_demo = nullptr;
+const char* kDemoRoot = "http://demo.example.com";
+const QString kInventory = QStringLiteral("/SelfProduct/SelfProductInventory.aspx");
+
+}  // namespace
+
+void tessaro_test_before_app(std::vector<std::string>& args) {
+  g_demo = new testsupport::DemoProcess;
+  // Inventory page 1 lists products 1 and 2, page 2 product 3.
+  if (!g_demo->start({"--captcha", "1234", "--products", "3", "--inventory-page-size", "2"})) {
+    fprintf(stderr, "demo back office did not start\n");
+    return;
+  }
+  args.push_back("--host-resolver-rules=\"MAP demo.example.com 127.0.0.1:" + std::to_string(g_demo->port()) + "\"");
+}
+
+void tessaro_test_after_all() {
+  delete g_demo;
+  g_demo = nullptr;
+}
+
+namespace {
+
+QJsonObject state() {
+  return QJsonDocument::fromJson(QByteArray::fromStdString(g_demo->get("/demo/state.json"))).object();
+}
+
+QList<QJsonObject> imports() {
+  QList<QJsonObject> out;
+  for (const QJsonValue& v : state().value("card_imports").toArray()) out << v.toObject();
+  return out;
+}
+
+int stock(int product) {
+  for (const QJsonValue& v : state().value("cards").toArray())
+    if (v.toObject().value("product").toInt() == product) return v.toObject().value("cards").toArray().size();
+  return 0;
+}
+
+int import_form_visits() {
+  int n = 0;
+  for (const QJsonValue& v : state().value("visits").toArray())
+    if (v.toString() == "/SelfProduct/ProductCardImport.aspx") ++n;
+  return n;
+}
+
+// A click on a check box's indicator.
+void tick(QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2)); }
+
+QString spoken_name(QObject* o) {
+  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
+  return a ? a->text(QAccessible::Name) : QString();
+}
+
+class CardImport : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ctx_ = new harness::TestContext;
+    logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
+  }
+  static void TearDownTestSuite() {
+    delete ctx_;
+    ctx_ = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(g_demo && g_demo->port() > 0);
+    ASSERT_TRUE(logged_in_);
+    ASSERT_TRUE(dir_.isValid());
+    ctx_->set_exe_dir(dir_.path().toStdString());
+    ctx_->set_address_text(std::string(kDemoRoot) + "/Index.aspx");
+    g_demo->post("/demo/reset", "");
+    ctx_->main_browser()->set_input_enabled(true);
+    page::confirm_web_dialogs(ctx_->main_browser(), {}, {}, true);
+    user_answers_web_boxes_ = false;
+    platform::set_wait_scale(0.2);
+    // The message boxes of the window ("提示："): recorded and answered.
+    boxes_.clear();
+    answer_ = new QTimer;
+    QObject::connect(answer_, &QTimer::timeout, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+          box && box->windowTitle() == QStringLiteral("提示：")) {
+        boxes_ << box->text();
+        box->accept();
+      }
+      // The user presses the platform's boxes once no confirmer does.
+      if (user_answers_web_boxes_) page::confirm_tick();
+    });
+    answer_->start(50);
+  }
+
+  void TearDown() override {
+    delete answer_;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (qobject_cast<CardWindow*>(w)) w->close();
+    harness::wait_until([] {
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<CardWindow*>(w)) return false;
+      return true;
+    });
+    platform::set_wait_scale(1.0);
+  }
+
+  static bool on_page(const QString& path_end, const QString& query = {}) {
+    const QUrl url = ctx_->main_browser()->url();
+    return url.path().endsWith(path_end) && url.query() == query &&
+           harness::page_script(ctx_->main_browser(), "document.readyState").toString() == "complete";
+  }
+
+  // The main window's button: the inventory page, then the window.
+  CardWindow* open_window() {
+    // From a blank page, so that the inventory page is surely the window's own load.
+    EXPECT_TRUE(harness::load(ctx_->main_browser(), "about:blank"));
+    tools::cards::open_cards(*ctx_);
+    CardWindow* w = nullptr;
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (auto* c = qobject_cast<CardWindow*>(t)) w = c;
+    EXPECT_NE(w, nullptr);
+    EXPECT_TRUE(harness::wait_until([] { return on_page(kInventory); }));
+    return w;
+  }
+
+  // Inventory page 2: product 3 alone.
+  static bool show_second_page() {
+    return harness::load(ctx_->main_browser(), QString(kDemoRoot) + kInventory + "?page=2") &&
+           harness::wait_until([] { return on_page(kInventory, "page=2"); });
+  }
+
+  static bool run(CardWindow* w, int timeout_ms = 60000) {
+    QSignalSpy finished(w, &CardWindow::import_finished);
+    QTimer::singleShot(0, w->controls().confirm, &QPushButton::click);
+    return harness::wait_until([&] { return finished.count() > 0; }, timeout_ms);
+  }
+
+  // The runs recorded in the journal of the test's data directory, newest first.
+  std::vector<tools::journal::RunRow> journal_runs() {
+    std::string why;
+    store_ = tools::journal::Store::open_for_reading(tools::journal::journal_path(dir_.path().toStdString()), &why);
+    EXPECT_TRUE(store_) << why;
+    return store_ ? store_->runs(0, 10) : std::vector<tools::journal::RunRow>{};
+  }
+
+  static inline harness::TestContext* ctx_ = nullptr;
+  static inline bool logged_in_ = false;
+  QTemporaryDir dir_;
+  std::shared_ptr<tools::journal::Store> store_;
+  QTimer* answer_ = nullptr;
+  QStringList boxes_;
+  bool user_answers_web_boxes_ = false;
+};
+
+TEST_F(CardImport, OpeningCutsTheAddressToTheRootAndShowsTheWindowAsDesigned) {
+  ctx_->set_address_text(std::string(kDemoRoot) + "/SelfProduct/SelfProductList.aspx?x=1");
+  CardWindow* w = open_window();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(ctx_->address_text(), kDemoRoot);
+  EXPECT_EQ(ctx_->main_browser()->url().toString(), QString(kDemoRoot) + kInventory);
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("Quillory-TessaroV4.3正式版-批量导卡"));
+  EXPECT_TRUE(w->windowFlags() & Qt::WindowStaysOnTopHint);
+  EXPECT_EQ(w->parentWidget(), nullptr);
+  EXPECT_FALSE(w->isModal());
+  EXPECT_TRUE(QDir(dir_.path() + "/data").exists());
+  const auto& c = w->controls();
+  EXPECT_EQ(c.content->toPlainText(), QStringLiteral("第一个商品的卡密\n第二个商品的卡密\n第三个商品的卡密\n……依次类推"));
+  EXPECT_EQ(c.card_number->count(), 2);
+  EXPECT_EQ(c.card_number->itemText(0), QStringLiteral("有卡号"));
+  EXPECT_EQ(c.card_number->itemText(1), QStringLiteral("无卡号"));
+  EXPECT_EQ(c.card_number->currentIndex(), 1);
+  EXPECT_EQ(c.expiry->text(), "2099-11-21");
+  const QStringList captions = {"50", "100", QStringLiteral("200(推荐)"), "400"};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(c.counts[i]->text(), captions[i]);
+    EXPECT_EQ(c.counts[i]->isChecked(), i == 2) << i;
+  }
+  EXPECT_EQ(c.pace->text(), "3");
+  EXPECT_EQ(c.confirm->text(), QStringLiteral("确认导卡"));
+  EXPECT_TRUE(c.confirm->isEnabled());
+  EXPECT_TRUE(c.progress->text().isEmpty());
+  EXPECT_EQ(c.instructions[0]->text(), QStringLiteral("*操作顺序*\n1、在卡盟手动打开导卡页面"));
+  EXPECT_EQ(c.instructions[1]->text(),
+            QStringLiteral("2、只需输入一张卡的内容即可（即不需要重复输入）\n3、按顺序一行即为一个商品对应的卡密\n"));
+  // Every box is found by its caption; the list by its label too.
+  EXPECT_EQ(c.content->accessibleName(), QStringLiteral("点卡内容："));
+  EXPECT_EQ(c.expiry->accessibleName(), QStringLiteral("该卡有效日期："));
+  EXPECT_EQ(c.pace->accessibleName(), QStringLiteral("设置频率："));
+  EXPECT_EQ(c.card_number->accessibleName(), QStringLiteral("选择有无卡号："));
+  bool list_has_label = false;
+  for (QLabel* l : w->findChildren<QLabel*>())
+    if (l->buddy() == c.card_number) list_has_label = l->text() == QStringLiteral("选择有无卡号：");
+  EXPECT_TRUE(list_has_label);
+  EXPECT_EQ(spoken_name(c.confirm), QStringLiteral("确认导卡"));
+  // No import yet: the confirmer is not started by opening.
+  EXPECT_EQ(page::confirm_period(ctx_->main_browser()), 0);
+}
+
+TEST_F(CardImport, TheHintEmptiesOnAPressAndComesBackWhenTheBoxIsLeftEmpty) {
+  CardWindow* w = open_window();
+  const auto& c = w->controls();
+  w->activateWindow();
+  QTest::mouseClick(c.content->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+  EXPECT_TRUE(c.content->toPlainText().isEmpty());
+  // The box is left empty.
+  QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
+  QApplication::sendEvent(c.content, &leave);
+  EXPECT_EQ(c.content->toPlainText(), CardWindow::hint_text());
+  // Typed content stays on a press and when the box is left.
+  c.content->setPlainText("abc\nxyz");
+  QTest::mouseClick(c.content->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+  QApplication::sendEvent(c.content, &leave);
+  EXPECT_EQ(c.content->toPlainText(), "abc\nxyz");
+  // The hint with one character more is content, not the hint.
+  c.content->setPlainText(CardWindow::hint_text() + "x");
+  QTest::mouseClick(c.content->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+  EXPECT_EQ(c.content->toPlainText(), CardWindow::hint_text() + "x");
+}
+
+TEST_F(CardImport, CountBoxesAreExclusiveAndCanAllBeUnticked) {
+  CardWindow* w = open_window();
+  const auto& c = w->controls();
+  auto ticked = [&] {
+    QList<bool> t;
+    for (auto* b : c.counts) t << b->isChecked();
+    return t;
+  };
+  tick(c.counts[0]);
+  EXPECT_EQ(ticked(), (QList<bool>{true, false, false, false}));
+  tick(c.counts[3]);
+  EXPECT_EQ(ticked(), (QList<bool>{false, false, false, true}));
+  tick(c.counts[3]);
+  EXPECT_EQ(ticked(), (QList<bool>{false, false, false, false}));
+  tick(c.counts[1]);
+  EXPECT_EQ(ticked(), (QList<bool>{false, true, false, false}));
+}
+
+TEST_F(CardImport, TwoHundredLinesPerProductWithEveryFieldOfTheForm) {
+  CardWindow* w = open_window();
+  const auto& c = w->controls();
+  c.content->setPlainText("abc\nxyz\nunused");
+  c.expiry->setText("2031-05-06");
+  c.pace->setText("1");
+  QStringList progress;
+  QObject::connect(w, &CardWindow::progress_changed, [&](const QString& t) { progress << t; });
+  ASSERT_TRUE(run(w));
+  EXPECT_EQ(progress, (QStringList{QStringLiteral("当前页面一共有2个商品，正在执行第1个"),
+                                   QStringLiteral("当前页面一共有2个商品，正在执行第2个")}));
+  EXPECT_EQ(c.progress->text(), progress.last());
+  EXPECT_TRUE(c.confirm->isEnabled());
+  EXPECT_EQ(w->card_count(), 200);
+  std::string expected;
+  for (int i = 0; i < 200; ++i) expected += "xyz\r\n";
+  EXPECT_EQ(w->import_text(), expected);
+  EXPECT_TRUE(boxes_.isEmpty());
+
+  const QList<QJsonObject> done = imports();
+  ASSERT_EQ(done.size(), 2);
+  const QStringList lines = {"abc", "xyz"};
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(done[i]["product"].toInt(), i + 1);
+    EXPECT_EQ(done[i]["lines"].toInt(), 200);
+    EXPECT_EQ(done[i]["bytes"].toInt(), 200 * 5);
+    EXPECT_EQ(done[i]["first_line"].toString(), lines[i]);
+    EXPECT_TRUE(done[i]["same_lines"].toBool());
+    EXPECT_EQ(done[i]["if_card_no"].toString(), "0");  // option 2, "无卡号"
+    EXPECT_EQ(done[i]["end_time"].toString(), "2031-05-06");
+    EXPECT_FALSE(done[i]["check_import1"].toBool());
+    EXPECT_FALSE(done[i]["check_import"].toBool());
+    EXPECT_EQ(done[i]["state"].toString(), "saved");
+  }
+  EXPECT_EQ(stock(1), 200);
+  EXPECT_EQ(stock(2), 200);
+  EXPECT_EQ(stock(3), 0);
+  // The journal: one item per product, its import address with the card count sent and
+  // the platform's answer to the save.
+  const auto runs = journal_runs();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].tool, "[完美]批量导卡");
+  EXPECT_EQ(runs[0].ending, "finished");
+  EXPECT_EQ(runs[0].items_todo, 2);
+  const auto items = store_->items(runs[0].id, {}, 0, 10);
+  ASSERT_EQ(items.size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(items[i].key, "SelfProduct/ProductCardImport.aspx?PID=" + std::to_string(i + 1));
+    EXPECT_EQ(items[i].detail, "200");
+    EXPECT_EQ(items[i].answer.value_or(""), "成功导入200张卡密！");
+  }
+  EXPECT_NE(runs[0].settings_json.find("\"card_count\":\"200(推荐)\""), std::string::npos) << runs[0].settings_json;
+  // The platform's answers were confirmed, and only the import started the confirmer.
+  EXPECT_EQ(page::confirm_period(ctx_->main_browser()), 700);
+  EXPECT_TRUE(harness::wait_until([] { return QApplication::activeModalWidget() == nullptr; }, 3000));
+}
+
+TEST_F(CardImport, WithNoBoxTickedTheTextIsEmpty) {
+  CardWindow* w = open_window();
+  const auto& c = w->controls();
+  tick(c.counts[2]);  // unticks "200(推荐)"
+  for (auto* b : c.counts) ASSERT_FALSE(b->isChecked());
+  c.content->setPlainText("abc\nxyz");
+  c.pace->setText("1");
+  ASSERT_TRUE(run(w));
+  EXPECT_EQ(w->card_count(), 0);
+  EXPECT_TRUE(w->import_text().empty());
+  const QList<QJsonObject> done = imports();
+  ASSERT_EQ(done.size(), 2);
+  for (const QJsonObject& m : done) {
+    EXPECT_EQ(m["bytes"].toInt(), 0);
+    EXPECT_EQ(m["lines"].toInt(), 0);
+    EXPECT_EQ(m["state"].toString(), "rejected");
+    EXPECT_EQ(m["message"].toString(), QStringLiteral("请输入卡密！"));
+  }
+  EXPECT_EQ(stock(1), 0);
+}
+
+TEST_F(CardImport, CardNumberChoiceSelectsOptionOneOrTwo) {
+  CardWindow* w = open_window();
+  const auto& c = w->controls();
+  tick(c.counts[0]);  // 50
+  c.pace->setText("1");
+  ASSERT_TRUE(show_second_page());
+  c.card_number->setCurrentIndex(0);
+  c.content->setPlainText("N1 S1");
+  ASSERT_TRUE(run(w));
+  c.card_number->setCurrentIndex(1);
+  c.content->setPlainText("S2");
+  ASSERT_TRUE(show_second_page());
+  ASSERT_TRUE(run(w));
+  const QList<QJsonObject> done = imports();
+  ASSERT_EQ(done.size(), 2);
+  EXPECT_EQ(done[0]["if_card_no"].toString(), "1");
+  EXPECT_EQ(done[0]["lines"].toInt(), 50);
+  EXPECT_EQ(done[0]["state"].toString(), "saved");
+  EXPECT_EQ(done[1]["if_card_no"].toString(), "0");
+  EXPECT_EQ(done[1]["state"].toString(), "saved");
+  EXPECT_EQ(stock(3), 100);
+  const QJsonArray cards = state().value("cards").toArray()[0].toObject().value("cards").toArray();
+  EXPECT_EQ(cards.first().toObject().value("number").toString(), "N1");
+  EXPECT_EQ(cards.first().toObject().value("secret").toString(), "S1");
+  EXPECT_EQ(cards.last().toObject().value("number").toString(), "");
+  EXPECT_EQ(cards.last().toObject().value("secret").toString(), "S2");
+}
+
+TEST_F(CardImport, APaceThatIsNoNumberGivesNoWaitBetweenSubmitAndSave) {
+  CardWindow* w = open_window();
+  const auto& c = w->controls();
+  c.content->setPlainText("p3");
+  auto gap_between_submit_and_save = [&] {
+    QElapsedTimer clock;
+    qint64 submit = -1, save = -1;
+    auto conn = QObject::connect(w, &CardWindow::form_button_clicked, [&](const QString& id) {
+      (id == "Submit" ? submit : save) = clock.elapsed();
+    });
+    clock.start();
+    EXPECT_TRUE(run(w));
+    QObject::disconnect(conn);
+    EXPECT_GE(submit, 0);
+    EXPECT_GE(save, 0);
+    return save - submit;
+  };
+  // The waits are shortened to 0.3 of their length: a pace of 3 s waits 900 ms.
+  platform::set_wait_scale(0.3);
+  ASSERT_TRUE(show_second_page());
+  c.pace->setText("3");
+  EXPECT_GE(gap_between_submit_and_save(), 900);
+  ASSERT_TRUE(show_second_page());
+  c.pace->setText("abc");
+  EXPECT_LT(gap_between_submit_and_save(), 900);
+}
+
+TEST_F(CardImport, FewerLinesThanProductsEndsAfterTheLastProductWithALine) {
+  CardWindow* w = open_window();
+  const auto& c = w->controls();
+  c.content->setPlainText("only-one");
+  c.pace->setText("1");
+  QStringList progress;
+  QObject::connect(w, &CardWindow::progress_changed, [&](const QString& t) { progress << t; });
+  ASSERT_TRUE(run(w));
+  const QString message = QStringLiteral("卡密行数少于商品数，已导入前1个商品");
+  EXPECT_TRUE(harness::wait_until([&] { return !boxes_.isEmpty(); }, 5000));
+  EXPECT_EQ(boxes_, QStringList{message});
+  EXPECT_EQ(progress, (QStringList{QStringLiteral("当前页面一共有2个商品，正在执行第1个"), message}));
+  EXPECT_EQ(c.progress->text(), message);
+  EXPECT_TRUE(c.confirm->isEnabled());
+  ASSERT_EQ(imports().size(), 1);
+  EXPECT_EQ(stock(1), 200);
+  EXPECT_EQ(import_form_visits(), 1);  // product 2's form was not opened
+  auto runs = journal_runs();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].ending, "stopped");
+  EXPECT_EQ(runs[0].items_todo, 2);
+  EXPECT_EQ(runs[0].items_begun, 1);
+
+  // An empty box (the focus still in it) imports nothing at all.
+  boxes_.clear();
+  ASSERT_TRUE(show_second_page());
+  c.content->setFocus();
+  c.content->clear();
+  ASSERT_TRUE(run(w));
+  EXPECT_TRUE(harness::wait_until([&] { return !boxes_.isEmpty(); }, 5000));
+  EXPECT_EQ(boxes_, QStringList{QStringLiteral("卡密行数少于商品数，已导入前0个商品")});
+  EXPECT_EQ(import_form_visits(), 1);
+}
+
+TEST_F(CardImport, ASecondImportCannotStartWhileOneRuns) {
+  CardWindow* w = open_window();
+  const auto& c = w->controls();
+  c.content->setPlainText("a\nb");
+  c.pace->setText("1");
+  int presses = 0;
+  QObject::connect(w, &CardWindow::form_button_clicked, [&](const QString& id) {
+    // After product 1's save the button is enabled again while the import goes on.
+    if (id == "Save" && presses++ == 0)
+      QTimer::singleShot(0, [&] {
+        EXPECT_TRUE(c.confirm->isEnabled());
+        c.confirm->click();
+      });
+  });
+  QStringList progress;
+  QObject::connect(w, &CardWindow::progress_changed, [&](const QString& t) { progress << t; });
+  QSignalSpy finished(w, &CardWindow::import_finished);
+  ASSERT_TRUE(run(w));
+  platform::wait_responsive(500);
+  EXPECT_EQ(presses, 2);
+  EXPECT_EQ(finished.count(), 1);
+  EXPECT_EQ(progress.size(), 2);
+  EXPECT_EQ(imports().size(), 2);
+}
+
+TEST_F(CardImport, ThePageWithoutImportAddressesNavigatesNothing) {
+  CardWindow* w = open_window();
+  ASSERT_TRUE(harness::load(ctx_->main_browser(), QString(kDemoRoot) + kInventory + "?page=9"));
+  ASSERT_TRUE(harness::wait_until([] { return on_page(kInventory, "page=9"); }));
+  w->controls().content->setPlainText("abc");
+  ASSERT_TRUE(run(w));
+  EXPECT_EQ(w->controls().progress->text(), QStringLiteral("当前页面没有找到导卡地址"));
+  EXPECT_TRUE(w->controls().confirm->isEnabled());
+  platform::wait_responsive(300);
+  EXPECT_TRUE(on_page(kInventory, "page=9"));
+  EXPECT_EQ(import_form_visits(), 0);
+  EXPECT_TRUE(imports().isEmpty());
+}
+
+TEST_F(CardImport, TheHintStillInTheBoxIsImportedLikeAnyContent) {
+  CardWindow* w = open_window();
+  w->controls().pace->setText("1");
+  ASSERT_TRUE(run(w));
+  const QList<QJsonObject> done = imports();
+  ASSERT_EQ(done.size(), 2);
+  EXPECT_EQ(done[0]["first_line"].toString(), QStringLiteral("第一个商品的卡密"));
+  EXPECT_EQ(done[1]["first_line"].toString(), QStringLiteral("第二个商品的卡密"));
+  EXPECT_EQ(done[1]["lines"].toInt(), 200);
+  EXPECT_TRUE(boxes_.isEmpty());
+}
+
+TEST_F(CardImport, FourHundredLinesOfTenThousandBytesRunThroughAndThePlatformRefusesThem) {
+  CardWindow* w = open_window();
+  const auto& c = w->controls();
+  QString content;
+  for (int i = 0; i < 400; ++i) content += QString(10000, QChar('a' + i % 26)) + "\n";
+  c.content->setPlainText(content);
+  c.pace->setText("1");
+  ASSERT_TRUE(run(w, 120000));
+  EXPECT_EQ(w->import_text().size(), 200u * 10002);
+  const QList<QJsonObject> done = imports();
+  ASSERT_EQ(done.size(), 2);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(done[i]["lines"].toInt(), 200);
+    EXPECT_EQ(done[i]["bytes"].toInt(), 200 * 10002);
+    EXPECT_EQ(done[i]["first_line"].toString(), QString(200, QChar('a' + i)));
+    EXPECT_EQ(done[i]["state"].toString(), "rejected");
+  }
+  EXPECT_EQ(stock(1), 0);
+  EXPECT_TRUE(c.confirm->isEnabled());
+}
+
+TEST_F(CardImport, ClosingTheWindowDuringAnImportEndsItAndGivesTheBrowserBack) {
+  CardWindow* w = open_window();
+  w->controls().content->setPlainText("a\nb");
+  ctx_->main_browser()->set_input_enabled(false);  // as another run may have left it
+  QPointer<CardWindow> guard(w);
+  QObject::connect(w, &CardWindow::progress_changed, [&](const QString& t) {
+    if (t.endsWith(QStringLiteral("第1个"))) QTimer::singleShot(0, w, &QWidget::close);
+  });
+  QTimer::singleShot(0, w->controls().confirm, &QPushButton::click);
+  ASSERT_TRUE(harness::wait_until([&] { return guard.isNull(); }, 30000));
+  EXPECT_EQ(page::confirm_period(ctx_->main_browser()), 0);
+  EXPECT_TRUE(ctx_->main_browser()->input_enabled());
+  platform::wait_responsive(500);
+  // The form of product 1 was opened, nothing was sent.
+  EXPECT_TRUE(imports().isEmpty());
+  EXPECT_LE(import_form_visits(), 1);
+  const auto runs = journal_runs();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].ending, "window_closed");
+}
+
+TEST_F(CardImport, TheMainWindowsClosingWorkDuringAnImportStopsTheConfirmerAndFreesTheBrowser) {
+  CardWindow* w = open_window();
+  w->controls().content->setPlainText("a\nb");
+  w->controls().pace->setText("1");
+  ctx_->main_browser()->set_input_enabled(false);
+  QPointer<CardWindow> guard(w);
+  bool shut = false;
+  QObject::connect(w, &CardWindow::form_button_clicked, [&](const QString& id) {
+    if (id != "Submit" || shut) return;
+    shut = true;
+    QTimer::singleShot(0, [&] {
+      // What the main window does as it closes; then the process would end, and with it
+      // every window.
+      tools::ToolWindow::shut_down_all();
+      EXPECT_EQ(page::confirm_period(ctx_->main_browser()), 0);
+      EXPECT_TRUE(ctx_->main_browser()->input_enabled());
+      user_answers_web_boxes_ = true;
+      if (guard) guard->close();
+    });
+  });
+  QTimer::singleShot(0, w->controls().confirm, &QPushButton::click);
+  ASSERT_TRUE(harness::wait_until([&] { return guard.isNull(); }, 30000));
+  EXPECT_TRUE(shut);
+  EXPECT_TRUE(ctx_->main_browser()->input_enabled());
+  EXPECT_EQ(page::confirm_period(ctx_->main_browser()), 0);
+  platform::wait_responsive(500);
+  // Product 1 was submitted but not saved; product 2 was never opened.
+  ASSERT_EQ(imports().size(), 1);
+  EXPECT_EQ(imports()[0]["state"].toString(), "checked");
+  EXPECT_EQ(import_form_visits(), 1);
+}
+
+// Writes the guide's screenshot when TESSARO_SCREENSHOT_DIR is set.
+TEST_F(CardImport, Screenshots) {
+  const char* out = std::getenv("TESSARO_SCREENSHOT_DIR");
+  if (!out) GTEST_SKIP() << "TESSARO_SCREENSHOT_DIR not set";
+  CardWindow* w = open_window();
+  w->controls().pace->setText("1");
+  QStringList progress;
+  QObject::connect(w, &CardWindow::progress_changed, [&](const QString& t) { progress << t; });
+  QSignalSpy finished(w, &CardWindow::import_finished);
+  QTimer::singleShot(0, w->controls().confirm, &QPushButton::click);
+  ASSERT_TRUE(harness::wait_until([&] { return progress.size() == 2; }, 30000));
+  QTest::qWait(300);
+  EXPECT_TRUE(w->grab().save(QString::fromUtf8(out) + "/cards.png"));
+  ASSERT_TRUE(harness::wait_until([&] { return finished.count() > 0; }, 30000));
+}
+
+}  // namespace
