@@ -96,6 +96,8 @@ BackOffice::BackOffice(Options options)
   families_.push_back(make_publish_family(*this));
   families_.push_back(make_maker_family(*this));
   families_.push_back(make_inventory_family(*this));
+  families_.push_back(make_complaints_family(*this));
+  families_.push_back(make_orders_family(*this));
 }
 
 BackOffice::~BackOffice() = default;

@@ -28,6 +28,9 @@ struct Options {
   int unreviewed = 0;        // sample products waiting for review
   int cards = 0;             // sample cards in stock per sample product
   int inventory_page_size = 20;  // products per page of the inventory page
+  int complaints = 3;        // open complaints, present from the start and after every reset
+  int orders = 5;            // manual orders waiting, likewise
+  int order_every_ms = 60000;  // a new manual order arrives this often (0: none)
 };
 
 inline constexpr const char* kHtml = "text/html; charset=utf-8";
@@ -114,5 +117,7 @@ std::unique_ptr<Family> make_account_family(BackOffice& office);  // login, capt
 std::unique_ptr<Family> make_publish_family(BackOffice& office);  // the add-product form
 std::unique_ptr<Family> make_maker_family(BackOffice& office);    // the maker's site
 std::unique_ptr<Family> make_inventory_family(BackOffice& office);  // card stock, card import
+std::unique_ptr<Family> make_complaints_family(BackOffice& office);  // complaint list and treatment
+std::unique_ptr<Family> make_orders_family(BackOffice& office);      // manual order list and batch form
 
 }  // namespace demo

@@ -27,6 +27,9 @@ const char* kUsage =
     "  --cards N         sample cards in stock per sample product (default 0)\n"
     "  --inventory-page-size N\n"
     "                    products per page of the card inventory page (default 20)\n"
+    "  --complaints N    open complaints at the start and after every reset (default 3)\n"
+    "  --orders N        manual orders waiting at the start and after every reset (default 5)\n"
+    "  --order-every MS  a new manual order arrives every MS milliseconds (0 = none; default 60000)\n"
     "  --help            this text\n"
     "The first line on stdout is \"listening on 127.0.0.1:PORT\".\n";
 
@@ -87,6 +90,12 @@ int main(int argc, char** argv) {
     } else if (a == "--inventory-page-size") {
       if (!parse_int(v, 1, 100000, n)) return usage_error("--inventory-page-size needs 1-100000");
       opt.inventory_page_size = static_cast<int>(n);
+    } else if (a == "--complaints" || a == "--orders") {
+      if (!parse_int(v, 0, 100000, n)) return usage_error(a + " needs 0-100000");
+      (a == "--complaints" ? opt.complaints : opt.orders) = static_cast<int>(n);
+    } else if (a == "--order-every") {
+      if (!parse_int(v, 0, 86400000, n)) return usage_error("--order-every needs 0-86400000 (milliseconds)");
+      opt.order_every_ms = static_cast<int>(n);
     } else {
       return usage_error("unknown option " + a);
     }

@@ -21,6 +21,8 @@ const std::vector<MenuEntry>& menu_entries() {
       {2, "直充商品库存管理", "/SelfProduct/DirectStock.aspx"},
       {2, "卡密商品库存管理", "/SelfProduct/SelfProductInventory.aspx"},
       {2, "供货收入转至余额", "/SelfProduct/IncomeToBalance.aspx"},
+      {2, "投诉处理", "/SelfProduct/ComplaintList.aspx"},
+      {2, "手工订单列表", "/SelfProduct/ManualOrderList.aspx"},
       {3, "一卡通明细查询", "/Card/CardDetail.aspx"},
   };
   return m;

@@ -1,0 +1,381 @@
+#include "tools/complaints/complaint_window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+#include "page/page_objects.h"
+#include "platform/browser_view.h"
+#include "platform/dialogs.h"
+#include "platform/gbk.h"
+#include "settings/settings.h"
+#include "tools/common/tool_context.h"
+#include "tools/complaints/order_info_window.h"
+#include "tools/complaints/template_editor.h"
+
+namespace tools::complaints {
+
+namespace {
+
+constexpr int kAfterNavigateMs = 200;     // opening, step 6
+constexpr int kListLoadMs = 1500;         // opening, step 8
+constexpr int kAfterCollectMs = 200;      // opening, step 10
+constexpr int kComplaintLoadMs = 1000;    // after each complaint navigation
+constexpr int kBeforeSubmitMs = 200;      // processing, step 3
+constexpr int kAfterSubmitMs = 600;       // processing, step 6
+constexpr int kAfterSaveMs = 200;         // editor save
+
+// A quick-phrase item shows the start of its template on one line; the whole text is
+// the item's data (a template may be long and span lines).
+constexpr int kPhraseShown = 60;
+
+const QString kProcessCaption = QStringLiteral("处理（F1）");
+const QString kFinished = QStringLiteral("投诉处理完毕！");
+
+// Whole-file texts hold CR LF; the edit boxes work with LF.
+QString box_text(const std::string& gbk) {
+  QString s = platform::from_gbk(gbk);
+  s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return s;
+}
+
+QLabel* caption_for(const QString& text, QWidget* control, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setBuddy(control);
+  control->setAccessibleName(text);
+  return label;
+}
+
+}  // namespace
+
+ComplaintWindow::ComplaintWindow(ToolContext& ctx, QPushButton* main_button)
+    : ToolWindow(ctx), ctx_(ctx), main_button_(main_button) {
+  build();
+}
+
+ComplaintWindow::~ComplaintWindow() { shut_down(); }
+
+void ComplaintWindow::build() {
+  auto* outer = new QVBoxLayout(this);
+  auto* grid = new QGridLayout;
+  outer->addLayout(grid, 1);
+
+  c_.details = new QPlainTextEdit(this);
+  c_.details->setReadOnly(true);
+  c_.details->setMinimumHeight(160);
+  grid->addWidget(caption_for(QStringLiteral("主题详情："), c_.details, this), 0, 0, Qt::AlignTop | Qt::AlignRight);
+  grid->addWidget(c_.details, 0, 1, 1, 3);
+
+  c_.reply = new QPlainTextEdit(this);
+  c_.reply->setTabChangesFocus(true);
+  c_.reply->setMinimumHeight(110);
+  c_.reply->installEventFilter(this);
+  grid->addWidget(caption_for(QStringLiteral("内容："), c_.reply, this), 1, 0, Qt::AlignTop | Qt::AlignRight);
+  grid->addWidget(c_.reply, 1, 1, 1, 3);
+
+  c_.phrases = new QComboBox(this);
+  c_.phrases->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  c_.phrases->setMinimumContentsLength(24);
+  grid->addWidget(caption_for(QStringLiteral("选择快捷词："), c_.phrases, this), 2, 0, Qt::AlignRight);
+  grid->addWidget(c_.phrases, 2, 1, 1, 2);
+  c_.edit = new QPushButton(QStringLiteral("编辑/添加"), this);
+  grid->addWidget(c_.edit, 2, 3);
+
+  c_.current = new QCheckBox(QStringLiteral("该回复内容处理当前投诉"), this);
+  c_.all = new QCheckBox(QStringLiteral("该回复内容处理全部投诉"), this);
+  c_.current->setChecked(true);
+  grid->addWidget(c_.current, 3, 1, 1, 3);
+  grid->addWidget(c_.all, 4, 1, 1, 3);
+
+  auto* buttons = new QHBoxLayout;
+  c_.process = new QPushButton(kProcessCaption, this);
+  c_.order_lookup = new QPushButton(QStringLiteral("查询订单信息"), this);
+  for (auto* b : {c_.process, c_.order_lookup}) b->setMinimumHeight(34);
+  buttons->addStretch();
+  buttons->addWidget(c_.process);
+  buttons->addWidget(c_.order_lookup);
+  grid->addLayout(buttons, 5, 0, 1, 4);
+  grid->setColumnStretch(1, 1);
+  grid->setRowStretch(0, 3);
+  grid->setRowStretch(1, 2);
+
+  auto* bar = new QStatusBar(this);
+  bar->setSizeGripEnabled(false);
+  c_.hint = new QLabel(QStringLiteral("注意，Enter键换行，F1键处理"), bar);
+  c_.hint->setFixedWidth(180);
+  c_.progress = new QLabel(bar);
+  bar->addWidget(c_.hint);
+  bar->addWidget(c_.progress, 1);
+  outer->addWidget(bar);
+
+  connect(c_.process, &QPushButton::clicked, this, &ComplaintWindow::process);
+  connect(c_.order_lookup, &QPushButton::clicked, this, &ComplaintWindow::look_up_order);
+  connect(c_.edit, &QPushButton::clicked, this, &ComplaintWindow::edit_templates);
+  connect(c_.phrases, &QComboBox::activated, this, &ComplaintWindow::choose_phrase);
+  // The two boxes are one exclusive choice: the clicked one is ticked, the other not.
+  connect(c_.current, &QCheckBox::clicked, this, [this] {
+    c_.current->setChecked(true);
+    c_.all->setChecked(false);
+  });
+  connect(c_.all, &QCheckBox::clicked, this, [this] {
+    c_.all->setChecked(true);
+    c_.current->setChecked(false);
+  });
+  resize(560, 560);
+}
+
+void ComplaintWindow::set_on_top(bool on) {
+  // Changing a window flag hides a shown window.
+  const bool shown = isVisible();
+  setWindowFlag(Qt::WindowStaysOnTopHint, on);
+  if (shown) show();
+}
+
+void ComplaintWindow::fill_phrases() {
+  c_.phrases->clear();
+  for (const std::string& t : templates_) {
+    const QString full = box_text(t);
+    QString shown = full.left(kPhraseShown);
+    shown.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    if (full.size() > kPhraseShown) shown += QStringLiteral("…");
+    c_.phrases->addItem(shown, full);
+  }
+}
+
+void ComplaintWindow::choose_phrase(int index) {
+  if (index < 0 || index >= c_.phrases->count()) return;
+  c_.reply->setPlainText(c_.phrases->itemData(index).toString());
+}
+
+void ComplaintWindow::set_progress(const QString& text) {
+  c_.progress->setText(text);
+  emit status_text_changed(text);
+}
+
+void ComplaintWindow::append_particulars() {
+  QString block = box_text(particulars(last_source_));
+  QTextCursor cursor = c_.details->textCursor();
+  cursor.movePosition(QTextCursor::End);
+  // The box's last line is the empty one after the previous particulars.
+  cursor.insertText(block);
+  c_.details->setTextCursor(cursor);
+  c_.details->verticalScrollBar()->setValue(c_.details->verticalScrollBar()->maximum());
+}
+
+void ComplaintWindow::show_browser_window() {
+  if (browser_window_) browser_window_->show();
+}
+
+void ComplaintWindow::open_sequence() {
+  if (opening_ || running()) return;
+  opening_ = true;
+  platform::BrowserView* browser = ctx_.main_browser();
+  ToolRun run(this, browser);
+  page::LivePage& live = ctx_.pages().live(page::PageObjects::kLiveComplaints);
+  QPointer<QPushButton> main_button = main_button_;
+  QPointer<ComplaintWindow> self = this;
+  // The main button comes back however the sequence ends.
+  struct Restore {
+    QPointer<QPushButton>& button;
+    ~Restore() {
+      if (button) button->setEnabled(true);
+    }
+  } restore{main_button};
+  c_.process->setEnabled(false);
+
+  // 1-3
+  ctx_.ensure_data_dir();
+  set_on_top(true);
+  setWindowTitle(ctx_.main_title() + QStringLiteral("-卡盟投诉处理"));
+  if (main_button) main_button->setEnabled(false);
+  // 4
+  ctx_.navigate_main(ctx_.address_text() + kListPath);
+  // 5
+  templates_ = read_template_file(ctx_.data_file(settings::kComplaint));
+  // 6
+  if (!run.wait(kAfterNavigateMs)) return;
+  // 7
+  fill_phrases();
+  c_.phrases->setCurrentIndex(0);
+  choose_phrase(0);
+  // 8
+  if (!run.wait(kListLoadMs)) return;
+  // 9
+  live.attach_live_page(browser);
+  last_source_ = live.get_document_html();
+  if (!run.alive()) return;
+  links_ = collect_complaint_links(last_source_);
+  // 10
+  if (!run.wait(kAfterCollectMs)) return;
+  number_ = 1;
+  opening_ = false;
+  // 11
+  if (links_.empty()) {
+    platform::show_message(this, QStringLiteral("暂无投诉哦！"));
+    if (run.alive()) close();
+    if (self) emit opened();
+    return;
+  }
+  // 12
+  ctx_.navigate_main(ctx_.address_text() + kComplaintDir + links_.front());
+  // 13
+  if (!run.wait(kComplaintLoadMs)) return;
+  // 14
+  live.attach_live_page(browser);
+  last_source_ = live.get_document_html();
+  if (!run.alive()) return;
+  append_particulars();
+  // 15
+  set_progress(platform::from_gbk(progress_text(links_.size(), 1)));
+  c_.process->setEnabled(true);
+  // 16
+  if (browser) {
+    browser_window_ = browser->window();
+    browser_window_->hide();
+  }
+  emit opened();
+}
+
+bool ComplaintWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == c_.reply && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
+    // F1 processes only while the button may be pressed.
+    if (c_.process->isEnabled()) process();
+    return true;
+  }
+  return ToolWindow::eventFilter(watched, event);
+}
+
+void ComplaintWindow::process() {
+  if (processing_ || opening_ || finished_ || links_.empty() || !c_.process->isEnabled()) return;
+  processing_ = true;
+  ToolRun run(this, ctx_.main_browser());
+  QPointer<ComplaintWindow> self = this;
+  bool batch = c_.all->isChecked();
+  bool going = true;
+  while (going) {
+    if (batch) {
+      c_.process->setEnabled(false);
+      c_.process->setText(platform::from_gbk(batch_caption(links_.size(), static_cast<std::size_t>(number_))));
+    }
+    going = process_current(run, batch);
+    if (!going || !run.alive()) break;
+    if (finished_) break;
+    // Unticking "全部投诉" ends the run after the complaint in progress.
+    batch = batch && c_.all->isChecked();
+    going = batch;
+  }
+  if (run.window_exists() && self) {
+    processing_ = false;
+    if (!finished_ && !closing()) {
+      c_.process->setText(kProcessCaption);
+      c_.process->setEnabled(true);
+    }
+    emit processing_finished();
+  }
+}
+
+bool ComplaintWindow::process_current(ToolRun& run, bool batch) {
+  platform::BrowserView* browser = ctx_.main_browser();
+  page::LivePage& live = ctx_.pages().live(page::PageObjects::kLiveComplaints);
+  // 1
+  live.attach_live_page(browser);
+  live.live_check_radio("TreatStatus_2");
+  // 2
+  const std::string reply = platform::to_gbk_crlf(c_.reply->toPlainText());
+  live.live_set_textarea_text("ReplayContent", reply);
+  // 3
+  if (!run.wait(kBeforeSubmitMs)) return false;
+  // 4
+  c_.process->setEnabled(false);
+  // 5
+  live.attach_live_page(browser);
+  live.live_click_button("treat_btn");
+  if (!run.alive()) return false;
+  // 6
+  if (!run.wait(kAfterSubmitMs)) return false;
+  // 7
+  return advance(run, batch);
+}
+
+bool ComplaintWindow::advance(ToolRun& run, bool batch) {
+  platform::BrowserView* browser = ctx_.main_browser();
+  page::LivePage& live = ctx_.pages().live(page::PageObjects::kLiveComplaints);
+  const std::size_t count = links_.size();
+  // 1
+  if (static_cast<std::size_t>(number_) >= count && count > 0) {
+    finished_ = true;
+    set_progress(kFinished);
+    c_.process->setText(kProcessCaption);
+    c_.process->setEnabled(true);
+    close();
+    return false;
+  }
+  // 2
+  ++number_;
+  ctx_.navigate_main(ctx_.address_text() + kComplaintDir + links_[static_cast<std::size_t>(number_ - 1)]);
+  // 3
+  if (!run.wait(kComplaintLoadMs)) return false;
+  // 4
+  live.attach_live_page(browser);
+  last_source_ = live.get_document_html();
+  if (!run.alive()) return false;
+  append_particulars();
+  // 5
+  set_progress(platform::from_gbk(progress_text(count, static_cast<std::size_t>(number_))));
+  // 6 (a run over all complaints keeps the button until it ends)
+  if (!batch) c_.process->setEnabled(true);
+  return true;
+}
+
+void ComplaintWindow::look_up_order() {
+  platform::BrowserView* browser = ctx_.main_browser();
+  page::LivePage& live = ctx_.pages().live(page::PageObjects::kLiveComplaints);
+  ToolRun run(this, browser);
+  // 1
+  live.attach_live_page(browser);
+  last_source_ = live.get_document_html();
+  if (!run.alive()) return;
+  // 2
+  if (order_window_) order_window_->close();
+  order_window_ = new OrderInfoWindow(ctx_, this);
+  order_window_->show();
+  // 3-4
+  order_window_->navigate(ctx_.address_text() + "/" + order_details_path(last_source_));
+}
+
+void ComplaintWindow::edit_templates() {
+  // The window stays while the editor is up (a close then takes effect afterwards).
+  ToolRun run(this);
+  set_on_top(false);
+  QPointer<TemplateEditor> editor = new TemplateEditor(ctx_, this);
+  editor->exec();
+  delete editor.data();
+  if (run.alive()) set_on_top(true);
+}
+
+bool ComplaintWindow::save_templates(const Templates& templates) {
+  ToolRun run(this);
+  templates_ = templates;
+  settings::write_whole_file(ctx_.data_file(settings::kComplaint), template_file_text(templates_));
+  if (!run.wait(kAfterSaveMs)) return false;
+  fill_phrases();
+  c_.phrases->setCurrentIndex(0);
+  choose_phrase(0);
+  return true;
+}
+
+void ComplaintWindow::on_closing() {
+  show_browser_window();
+  if (main_button_ && opening_) main_button_->setEnabled(true);
+}
+
+}  // namespace tools::complaints

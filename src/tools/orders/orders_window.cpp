@@ -1,0 +1,181 @@
+#include "tools/orders/orders_window.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+#include "page/page_objects.h"
+#include "platform/browser_view.h"
+#include "platform/gbk.h"
+#include "platform/waits.h"
+#include "tools/common/tool_context.h"
+
+namespace tools::orders {
+
+namespace {
+
+constexpr int kAfterAttachMs = 1000;  // step 3
+constexpr int kAfterTicksMs = 1500;   // step 5
+constexpr int kAfterBatchMs = 2000;   // step 6
+constexpr int kBetweenFieldsMs = 300; // steps 8 and 9
+
+const QString kInitialMessage = QStringLiteral("亲！您好，你的订单正在处理中！请稍后哦，我们正在给您发货！");
+
+}  // namespace
+
+OrdersWindow::OrdersWindow(ToolContext& ctx) : ToolWindow(ctx), ctx_(ctx) {
+  build();
+  // Window created.
+  setWindowTitle(ctx_.main_title() + QStringLiteral("-订单自动处理"));
+  ctx_.ensure_data_dir();
+}
+
+OrdersWindow::~OrdersWindow() { shut_down(); }
+
+void OrdersWindow::build() {
+  auto* outer = new QVBoxLayout(this);
+  c_.instruction = new QLabel(
+      QStringLiteral("请务必点击网页中的“手工订单列表”，等待出现手动订单列表页面后，即可操作本软件"), this);
+  c_.instruction->setWordWrap(true);
+  outer->addWidget(c_.instruction);
+
+  auto* grid = new QGridLayout;
+  outer->addLayout(grid);
+  auto* target_label = new QLabel(QStringLiteral("自动将订单置为:"), this);
+  grid->addWidget(target_label, 0, 0, Qt::AlignRight);
+  auto* radios = new QHBoxLayout;
+  auto* group = new QButtonGroup(this);
+  const QString captions[3] = {QStringLiteral("处理中"), QStringLiteral("充值成功"), QStringLiteral("取消充值")};
+  for (int i = 0; i < 3; ++i) {
+    c_.target[i] = new QRadioButton(captions[i], this);
+    group->addButton(c_.target[i], i);
+    radios->addWidget(c_.target[i]);
+  }
+  target_label->setBuddy(c_.target[0]);
+  c_.target[0]->setChecked(true);
+  radios->addStretch();
+  grid->addLayout(radios, 0, 1);
+
+  c_.message = new QLineEdit(kInitialMessage, this);
+  c_.message->setAccessibleName(QStringLiteral("返回信息:"));
+  auto* message_label = new QLabel(QStringLiteral("返回信息:"), this);
+  message_label->setBuddy(c_.message);
+  grid->addWidget(message_label, 1, 0, Qt::AlignRight);
+  grid->addWidget(c_.message, 1, 1);
+  grid->setColumnStretch(1, 1);
+
+  auto* buttons = new QHBoxLayout;
+  c_.start = new QPushButton(QStringLiteral("开始监控"), this);
+  c_.stop = new QPushButton(QStringLiteral("停止监控"), this);
+  c_.stop->setEnabled(false);
+  for (auto* b : {c_.start, c_.stop}) {
+    b->setMinimumHeight(34);
+    buttons->addWidget(b);
+  }
+  buttons->addStretch();
+  outer->addLayout(buttons);
+  c_.interval_note = new QLabel(QStringLiteral("软件默认60秒检查一次，请无需担心！"), this);
+  outer->addWidget(c_.interval_note);
+
+  // Idle until "开始监控".
+  timer_ = new QTimer(this);
+  connect(timer_, &QTimer::timeout, this, &OrdersWindow::tick);
+  connect(c_.start, &QPushButton::clicked, this, &OrdersWindow::start_watch);
+  connect(c_.stop, &QPushButton::clicked, this, &OrdersWindow::stop_watch);
+  resize(520, 220);
+}
+
+void OrdersWindow::start_watch() {
+  c_.start->setEnabled(false);
+  c_.stop->setEnabled(true);
+  // The first cycle comes with the timer's first tick.
+  timer_->start(std::max(1, static_cast<int>(std::lround(kCheckIntervalMs * platform::wait_scale()))));
+}
+
+void OrdersWindow::stop_watch() {
+  c_.stop->setEnabled(false);
+  c_.start->setEnabled(true);
+  timer_->stop();
+}
+
+void OrdersWindow::tick() {
+  // A tick that comes while a cycle still runs starts no second one.
+  if (in_cycle_) {
+    ++skipped_;
+    return;
+  }
+  run_cycle();
+}
+
+void OrdersWindow::run_cycle() {
+  platform::BrowserView* browser = ctx_.main_browser();
+  ToolRun run(this, browser);
+  page::LivePage& live = ctx_.pages().live(page::PageObjects::kLiveMain);
+  page::PageSnapshot& snap = ctx_.pages().snapshot(page::PageObjects::kOrders);
+  in_cycle_ = true;
+  // The flag drops however the cycle ends.
+  struct Done {
+    OrdersWindow* w;
+    ToolRun& run;
+    ~Done() {
+      if (run.window_exists()) w->in_cycle_ = false;
+    }
+  } done{this, run};
+  ++cycles_;
+  emit cycle_started(QDateTime::currentDateTime());
+  // 1
+  live.attach_live_page(browser);
+  live.run_script("document.getElementById(\"Manual\").click();");
+  // 2
+  snap.attach_page(browser);
+  const int n = snap.count_checkboxes();
+  // 3
+  if (!run.wait(kAfterAttachMs)) return;
+  // 4
+  for (int i = 1; i <= n; ++i) {
+    snap.attach_page(browser);
+    snap.click_checkbox(std::to_string(i));
+    if (!run.alive()) return;
+  }
+  // 5
+  if (!run.wait(kAfterTicksMs)) return;
+  snap.attach_page(browser);
+  snap.click_link("btnBatch");
+  // 6
+  if (!run.wait(kAfterBatchMs)) return;
+  // 7
+  Target target = Target::processing;
+  if (c_.target[0]->isChecked()) {
+    target = Target::processing;
+  } else if (c_.target[1]->isChecked()) {
+    target = Target::succeeded;
+  } else if (c_.target[2]->isChecked()) {
+    target = Target::cancelled;
+  }
+  snap.attach_page(browser);
+  snap.check_radio(target_radio(target));
+  // 8
+  if (!run.wait(kBetweenFieldsMs)) return;
+  const std::string message = platform::to_gbk(c_.message->text());
+  snap.attach_page(browser);
+  snap.set_textbox_text("txtMsg", message);
+  // 9
+  if (!run.wait(kBetweenFieldsMs)) return;
+  snap.attach_page(browser);
+  snap.click_button("BtnCheck");
+  if (!run.window_exists()) return;
+  emit cycle_finished(n);
+}
+
+void OrdersWindow::on_closing() { timer_->stop(); }
+
+}  // namespace tools::orders

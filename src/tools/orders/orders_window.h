@@ -1,0 +1,64 @@
+#pragma once
+// The order watch: every 10 seconds it treats every order of the platform's manual order
+// list in one batch, with the target status and message chosen in the window.
+
+#include <QDateTime>
+#include <QString>
+
+#include "tools/common/tool_window.h"
+#include "tools/orders/order_core.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+
+namespace tools::orders {
+
+class OrdersWindow : public ToolWindow {
+  Q_OBJECT
+ public:
+  explicit OrdersWindow(ToolContext& ctx);
+  ~OrdersWindow() override;
+
+  struct Controls {
+    QLabel* instruction = nullptr;
+    QRadioButton* target[3] = {nullptr, nullptr, nullptr};  // 处理中, 充值成功, 取消充值
+    QLineEdit* message = nullptr;                            // 返回信息:
+    QPushButton* start = nullptr;                            // 开始监控
+    QPushButton* stop = nullptr;                             // 停止监控
+    QLabel* interval_note = nullptr;
+  };
+  const Controls& controls() const { return c_; }
+  QTimer* timer() const { return timer_; }
+  bool cycle_running() const { return in_cycle_; }
+  int cycles() const { return cycles_; }
+  int skipped_ticks() const { return skipped_; }
+
+ signals:
+  // A cycle began (its time) and ended (check boxes ticked).
+  void cycle_started(const QDateTime& at);
+  void cycle_finished(int ticked);
+
+ public slots:
+  void start_watch();  // "开始监控"
+  void stop_watch();   // "停止监控"
+  void tick();         // the timer
+
+ protected:
+  void on_closing() override;
+
+ private:
+  void build();
+  void run_cycle();
+
+  ToolContext& ctx_;
+  Controls c_;
+  QTimer* timer_ = nullptr;
+  bool in_cycle_ = false;
+  int cycles_ = 0;
+  int skipped_ = 0;
+};
+
+}  // namespace tools::orders
