@@ -72,6 +72,10 @@ std::vector<std::string> collect_complaint_links(std::string_view page_source) {
   CollectBetween options;
   options.keep_start = true;
   collect_all_between(page_source, "OnlineServiceTreat", ">", links, options);
+  // The page source quotes an attribute value that holds "=": the link ends at its
+  // closing quote (which the old engine did not write).
+  for (std::string& link : links)
+    if (const std::size_t quote = link.find('"'); quote != std::string::npos) link.erase(quote);
   return links;
 }
 

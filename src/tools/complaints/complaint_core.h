@@ -37,7 +37,8 @@ struct MarkerClash {
 MarkerClash find_marker_clash(const Templates& templates);
 
 // Every "OnlineServiceTreat" in the page source with the text up to the next ">", trimmed;
-// stops at a start without ">" after it and at an empty piece.
+// stops at a start without ">" after it and at an empty piece. A link ends before a
+// double quote (the end of a quoted attribute value).
 std::vector<std::string> collect_complaint_links(std::string_view page_source);
 
 // The five labelled lines of a complaint page ("投诉客户：" ... "投诉内容："), each ending in

@@ -17,6 +17,7 @@
 #include "platform/dialogs.h"
 #include "platform/gbk.h"
 #include "settings/settings.h"
+#include "tools/common/page_load.h"
 #include "tools/common/tool_context.h"
 #include "tools/complaints/order_info_window.h"
 #include "tools/complaints/template_editor.h"
@@ -206,8 +207,8 @@ void ComplaintWindow::open_sequence() {
   fill_phrases();
   c_.phrases->setCurrentIndex(0);
   choose_phrase(0);
-  // 8
-  if (!run.wait(kListLoadMs)) return;
+  // 8 (and the list page's load)
+  if (!run.wait(kListLoadMs) || !wait_page_loaded(run, browser)) return;
   // 9
   live.attach_live_page(browser);
   last_source_ = live.get_document_html();
@@ -227,7 +228,7 @@ void ComplaintWindow::open_sequence() {
   // 12
   ctx_.navigate_main(ctx_.address_text() + kComplaintDir + links_.front());
   // 13
-  if (!run.wait(kComplaintLoadMs)) return;
+  if (!run.wait(kComplaintLoadMs) || !wait_page_loaded(run, browser)) return;
   // 14
   live.attach_live_page(browser);
   last_source_ = live.get_document_html();
@@ -301,7 +302,7 @@ bool ComplaintWindow::process_current(ToolRun& run, bool batch) {
   live.live_click_button("treat_btn");
   if (!run.alive()) return false;
   // 6
-  if (!run.wait(kAfterSubmitMs)) return false;
+  if (!run.wait(kAfterSubmitMs) || !wait_page_loaded(run, browser)) return false;
   // 7
   return advance(run, batch);
 }
@@ -323,7 +324,7 @@ bool ComplaintWindow::advance(ToolRun& run, bool batch) {
   ++number_;
   ctx_.navigate_main(ctx_.address_text() + kComplaintDir + links_[static_cast<std::size_t>(number_ - 1)]);
   // 3
-  if (!run.wait(kComplaintLoadMs)) return false;
+  if (!run.wait(kComplaintLoadMs) || !wait_page_loaded(run, browser)) return false;
   // 4
   live.attach_live_page(browser);
   last_source_ = live.get_document_html();

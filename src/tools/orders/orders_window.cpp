@@ -17,6 +17,7 @@
 #include "platform/browser_view.h"
 #include "platform/gbk.h"
 #include "platform/waits.h"
+#include "tools/common/page_load.h"
 #include "tools/common/tool_context.h"
 
 namespace tools::orders {
@@ -138,8 +139,8 @@ void OrdersWindow::run_cycle() {
   // 2
   snap.attach_page(browser);
   const int n = snap.count_checkboxes();
-  // 3
-  if (!run.wait(kAfterAttachMs)) return;
+  // 3 (and the list's reload)
+  if (!run.wait(kAfterAttachMs) || !wait_page_loaded(run, browser)) return;
   // 4
   for (int i = 1; i <= n; ++i) {
     snap.attach_page(browser);
@@ -150,8 +151,8 @@ void OrdersWindow::run_cycle() {
   if (!run.wait(kAfterTicksMs)) return;
   snap.attach_page(browser);
   snap.click_link("btnBatch");
-  // 6
-  if (!run.wait(kAfterBatchMs)) return;
+  // 6 (and the batch form's load)
+  if (!run.wait(kAfterBatchMs) || !wait_page_loaded(run, browser)) return;
   // 7
   Target target = Target::processing;
   if (c_.target[0]->isChecked()) {

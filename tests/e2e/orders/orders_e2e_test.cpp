@@ -1,0 +1,339 @@
+// The order watch against the demo back office, in process: a real browser on the
+// demo's manual order list, real post-backs; the timer and the waits shortened.
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdlib>
+
+#include "page/confirmer.h"
+#include "platform/dialogs.h"
+#include "platform/waits.h"
+#include "qt_test_hooks.h"
+#include "tool_harness.h"
+#include "tools/common/tool_window.h"
+#include "tools/orders/open_orders.h"
+#include "tools/orders/orders_window.h"
+
+using tools::orders::OrdersWindow;
+
+namespace {
+
+testsupport::DemoProcess* g_demo = nullptr;
+const char* kDemoRoot = "http://demo.example.com";
+const char* kListPath = "/SelfProduct/ManualOrderList.aspx";
+
+}  // namespace
+
+void tessaro_test_before_app(std::vector<std::string>& args) {
+  g_demo = new testsupport::DemoProcess;
+  if (!g_demo->start({"--captcha", "1234", "--complaints", "0", "--orders", "0", "--order-every", "0"})) {
+    fprintf(stderr, "demo back office did not start\n");
+    return;
+  }
+  args.push_back("--host-resolver-rules=\"MAP demo.example.com 127.0.0.1:" + std::to_string(g_demo->port()) + "\"");
+}
+
+void tessaro_test_after_all() {
+  delete g_demo;
+  g_demo = nullptr;
+}
+
+namespace {
+
+QJsonObject state() {
+  return QJsonDocument::fromJson(QByteArray::fromStdString(g_demo->get("/demo/state.json"))).object();
+}
+
+QJsonArray treatments() { return state().value("order_treatments").toArray(); }
+
+QStringList orders_of(const QJsonValue& treatment) {
+  QStringList out;
+  for (const QJsonValue& v : treatment.toObject()["orders"].toArray()) out << v.toString();
+  return out;
+}
+
+class Orders : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ctx_ = new harness::TestContext;
+    logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
+    page::confirm_web_dialogs(ctx_->main_browser(), platform::kWebMessageTitle, platform::kOkCaption, false, 100);
+  }
+  static void TearDownTestSuite() {
+    page::confirm_web_dialogs(ctx_->main_browser(), QString(), QString(), true);
+    delete ctx_;
+    ctx_ = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(g_demo && g_demo->port() > 0);
+    ASSERT_TRUE(logged_in_);
+    ASSERT_TRUE(dir_.isValid());
+    ctx_->set_exe_dir(dir_.path().toStdString());
+    ctx_->set_address_text(kDemoRoot);
+    g_demo->post("/demo/reset", "");
+    platform::set_wait_scale(0.1);
+  }
+
+  void TearDown() override {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (qobject_cast<OrdersWindow*>(w)) w->close();
+    for (int i = 0; i < 3; ++i) {
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+      QApplication::processEvents();
+    }
+    platform::set_wait_scale(1.0);
+  }
+
+  static void add(int count, bool ticked = false) {
+    g_demo->post("/demo/orders/add", "count=" + std::to_string(count) + (ticked ? "&ticked=1" : ""));
+  }
+
+  // The supplier opens the manual order list, then the window.
+  static OrdersWindow* open() {
+    if (!harness::load(ctx_->main_browser(), QString(kDemoRoot) + kListPath)) return nullptr;
+    tools::orders::open_orders(*ctx_);
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (auto* w = qobject_cast<OrdersWindow*>(t)) return w;
+    return nullptr;
+  }
+
+  // Waits until count cycles finished.
+  static bool cycles_done(OrdersWindow* w, int count, int timeout_ms = 60000) {
+    int done = 0;
+    QMetaObject::Connection c = QObject::connect(w, &OrdersWindow::cycle_finished, [&](int) { ++done; });
+    const bool ok = harness::wait_until([&] { return done >= count; }, timeout_ms);
+    QObject::disconnect(c);
+    return ok;
+  }
+
+  static inline harness::TestContext* ctx_ = nullptr;
+  static inline bool logged_in_ = false;
+  QTemporaryDir dir_;
+};
+
+TEST_F(Orders, TheWindowOpensIdleWithTheDesignedControls) {
+  OrdersWindow* w = open();
+  ASSERT_NE(w, nullptr);
+  const auto& c = w->controls();
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("Quillory-TessaroV4.3正式版-订单自动处理"));
+  EXPECT_EQ(c.instruction->text(),
+            QStringLiteral("请务必点击网页中的“手工订单列表”，等待出现手动订单列表页面后，即可操作本软件"));
+  EXPECT_TRUE(c.target[0]->isChecked());
+  EXPECT_EQ(c.target[0]->text(), QStringLiteral("处理中"));
+  EXPECT_EQ(c.target[1]->text(), QStringLiteral("充值成功"));
+  EXPECT_EQ(c.target[2]->text(), QStringLiteral("取消充值"));
+  EXPECT_EQ(c.message->text(), QStringLiteral("亲！您好，你的订单正在处理中！请稍后哦，我们正在给您发货！"));
+  EXPECT_EQ(c.message->accessibleName(), QStringLiteral("返回信息:"));
+  EXPECT_TRUE(c.start->isEnabled());
+  EXPECT_FALSE(c.stop->isEnabled());
+  EXPECT_EQ(c.interval_note->text(), QStringLiteral("软件默认60秒检查一次，请无需担心！"));
+  EXPECT_FALSE(w->timer()->isActive());
+  EXPECT_EQ(w->parentWidget(), nullptr);
+  EXPECT_TRUE(w->testAttribute(Qt::WA_DeleteOnClose));
+  for (QLabel* l : w->findChildren<QLabel*>())
+    if (l->text() == QStringLiteral("返回信息:")) EXPECT_EQ(l->buddy(), c.message);
+  // Reopening restores the initial choice and message.
+  c.target[2]->setChecked(true);
+  c.message->setText("x");
+  w->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  w = open();
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(w->controls().target[0]->isChecked());
+  EXPECT_EQ(w->controls().message->text(), QStringLiteral("亲！您好，你的订单正在处理中！请稍后哦，我们正在给您发货！"));
+}
+
+TEST_F(Orders, TheFirstCycleComesOneIntervalAfterStartAndTreatsEveryListedOrder) {
+  add(3);
+  OrdersWindow* w = open();
+  ASSERT_NE(w, nullptr);
+  platform::set_wait_scale(0.05);  // interval 500 ms
+  QElapsedTimer clock;
+  qint64 first_at = -1;
+  QObject::connect(w, &OrdersWindow::cycle_started, [&] {
+    if (first_at < 0) first_at = clock.elapsed();
+  });
+  clock.start();
+  QTest::mouseClick(w->controls().start, Qt::LeftButton);
+  EXPECT_FALSE(w->controls().start->isEnabled());
+  EXPECT_TRUE(w->controls().stop->isEnabled());
+  EXPECT_EQ(w->timer()->interval(), 500);
+  EXPECT_EQ(w->cycles(), 0);
+  ASSERT_TRUE(cycles_done(w, 1));
+  EXPECT_GE(first_at, 450);
+  QTest::mouseClick(w->controls().stop, Qt::LeftButton);
+  EXPECT_FALSE(w->timer()->isActive());
+  EXPECT_TRUE(w->controls().start->isEnabled());
+  EXPECT_FALSE(w->controls().stop->isEnabled());
+  const QJsonArray t = treatments();
+  ASSERT_GE(t.size(), 1);
+  EXPECT_EQ(orders_of(t[0]), (QStringList{"M20240001", "M20240002", "M20240003"}));
+  EXPECT_EQ(t[0].toObject()["radio"].toString(), "RadioButton2");
+  EXPECT_EQ(t[0].toObject()["status"].toString(), QStringLiteral("处理中"));
+  EXPECT_EQ(t[0].toObject()["message"].toString(),
+            QStringLiteral("亲！您好，你的订单正在处理中！请稍后哦，我们正在给您发货！"));
+  // "Manual" reloaded the list once per cycle (and the supplier's own load).
+  EXPECT_GE(state()["order_list_loads"].toInt(), 2);
+}
+
+TEST_F(Orders, EachTargetChecksItsRadioAndAnEditedMessageCountsFromTheNextCycle) {
+  add(2);
+  OrdersWindow* w = open();
+  ASSERT_NE(w, nullptr);
+  const auto& c = w->controls();
+  QTest::mouseClick(c.target[2], Qt::LeftButton);  // 取消充值
+  c.message->setText(QStringLiteral("已取消"));
+  QTest::mouseClick(c.start, Qt::LeftButton);
+  ASSERT_TRUE(cycles_done(w, 1));
+  // Cancelled orders leave the list: new ones for the next cycle.
+  add(2);
+  QTest::mouseClick(c.target[1], Qt::LeftButton);  // 充值成功
+  c.message->setText(QStringLiteral("已到账"));
+  ASSERT_TRUE(cycles_done(w, 1));
+  QTest::mouseClick(c.stop, Qt::LeftButton);
+  const QJsonArray t = treatments();
+  ASSERT_GE(t.size(), 2);
+  EXPECT_EQ(t[0].toObject()["radio"].toString(), "RadioButton3");
+  EXPECT_EQ(t[0].toObject()["message"].toString(), QStringLiteral("已取消"));
+  EXPECT_EQ(orders_of(t[0]), (QStringList{"M20240001", "M20240002"}));
+  EXPECT_EQ(t[1].toObject()["radio"].toString(), "RadioButton1");
+  EXPECT_EQ(t[1].toObject()["message"].toString(), QStringLiteral("已到账"));
+  EXPECT_EQ(orders_of(t[1]), (QStringList{"M20240003", "M20240004"}));
+}
+
+TEST_F(Orders, AMessageEditedDuringACycleWaitsForTheNextOne) {
+  add(1);
+  OrdersWindow* w = open();
+  ASSERT_NE(w, nullptr);
+  const auto& c = w->controls();
+  c.message->setText("first");
+  // Edited once the cycle has filled the form's message.
+  QObject::connect(w, &OrdersWindow::cycle_started, [&] {
+    QTimer::singleShot(static_cast<int>(5000 * platform::wait_scale()), [&] { c.message->setText("second"); });
+  });
+  QTest::mouseClick(c.start, Qt::LeftButton);
+  ASSERT_TRUE(cycles_done(w, 2));
+  QTest::mouseClick(c.stop, Qt::LeftButton);
+  const QJsonArray t = treatments();
+  ASSERT_GE(t.size(), 2);
+  EXPECT_EQ(t[0].toObject()["message"].toString(), "first");
+  EXPECT_EQ(t[1].toObject()["message"].toString(), "second");
+}
+
+TEST_F(Orders, StopDuringACycleLetsItFinishAndStartsNoOther) {
+  add(2);
+  OrdersWindow* w = open();
+  ASSERT_NE(w, nullptr);
+  const auto& c = w->controls();
+  QObject::connect(w, &OrdersWindow::cycle_started, [&] {
+    QTimer::singleShot(50, [&] { QTest::mouseClick(c.stop, Qt::LeftButton); });
+  });
+  QTest::mouseClick(c.start, Qt::LeftButton);
+  ASSERT_TRUE(cycles_done(w, 1));
+  EXPECT_FALSE(w->timer()->isActive());
+  QTest::qWait(3 * w->timer()->interval() + 200);
+  EXPECT_EQ(w->cycles(), 1);
+  EXPECT_EQ(treatments().size(), 1);
+  EXPECT_TRUE(c.start->isEnabled());
+}
+
+TEST_F(Orders, BoxesAlreadyTickedAreToggledOff) {
+  add(1);
+  add(1, true);
+  add(1);
+  OrdersWindow* w = open();
+  ASSERT_NE(w, nullptr);
+  QTest::mouseClick(w->controls().start, Qt::LeftButton);
+  ASSERT_TRUE(cycles_done(w, 1));
+  QTest::mouseClick(w->controls().stop, Qt::LeftButton);
+  const QJsonArray t = treatments();
+  ASSERT_GE(t.size(), 1);
+  EXPECT_EQ(orders_of(t[0]), (QStringList{"M20240001", "M20240003"}));
+}
+
+TEST_F(Orders, AnEmptyListStillOpensAndConfirmsTheBatchAndThePlatformRefuses) {
+  OrdersWindow* w = open();
+  ASSERT_NE(w, nullptr);
+  QList<int> ticked;
+  QObject::connect(w, &OrdersWindow::cycle_finished, [&](int n) { ticked << n; });
+  QTest::mouseClick(w->controls().start, Qt::LeftButton);
+  ASSERT_TRUE(cycles_done(w, 1));
+  QTest::mouseClick(w->controls().stop, Qt::LeftButton);
+  EXPECT_EQ(ticked.value(0), 0);
+  EXPECT_EQ(treatments().size(), 0);
+  EXPECT_GE(state()["order_batch_refusals"].toInt(), 1);
+}
+
+TEST_F(Orders, FiveHundredOrdersMakeALongCycleAndItsTicksStartNothing) {
+  add(500);
+  OrdersWindow* w = open();
+  ASSERT_NE(w, nullptr);
+  platform::set_wait_scale(0.02);  // interval 200 ms, far shorter than 500 ticks take
+  int running = 0, most = 0;
+  QObject::connect(w, &OrdersWindow::cycle_started, [&] { most = std::max(most, ++running); });
+  QObject::connect(w, &OrdersWindow::cycle_finished, [&](int) { --running; });
+  QTest::mouseClick(w->controls().start, Qt::LeftButton);
+  ASSERT_TRUE(cycles_done(w, 1, 240000));
+  QTest::mouseClick(w->controls().stop, Qt::LeftButton);
+  EXPECT_EQ(most, 1);
+  EXPECT_GT(w->skipped_ticks(), 0);
+  const QJsonArray t = treatments();
+  ASSERT_GE(t.size(), 1);
+  EXPECT_EQ(orders_of(t[0]).size(), 500);
+}
+
+TEST_F(Orders, ClosingTheWindowOrTheApplicationDuringACycleEndsItQuietly) {
+  add(2);
+  OrdersWindow* w = open();
+  ASSERT_NE(w, nullptr);
+  QPointer<OrdersWindow> guard(w);
+  QObject::connect(w, &OrdersWindow::cycle_started, [&] {
+    QTimer::singleShot(30, [&] {
+      if (guard) guard->close();
+    });
+  });
+  QTest::mouseClick(w->controls().start, Qt::LeftButton);
+  ASSERT_TRUE(harness::wait_until([&] { return guard.isNull(); }, 30000));
+  QTest::qWait(1500);
+  EXPECT_EQ(treatments().size(), 0);
+
+  // What the main window does when it closes: every tool window's closing work.
+  w = open();
+  ASSERT_NE(w, nullptr);
+  guard = w;
+  bool shut = false;
+  QObject::connect(w, &OrdersWindow::cycle_started, [&] {
+    QTimer::singleShot(30, [&] {
+      tools::ToolWindow::shut_down_all();
+      shut = true;
+    });
+  });
+  QTest::mouseClick(w->controls().start, Qt::LeftButton);
+  ASSERT_TRUE(harness::wait_until([&] { return shut; }, 30000));
+  EXPECT_FALSE(w->timer()->isActive());
+  QTest::qWait(1500);
+  EXPECT_LE(w->cycles(), 1);
+  w->close();
+}
+
+// Writes the guide's screenshot when TESSARO_SCREENSHOT_DIR is set.
+TEST_F(Orders, Screenshots) {
+  const char* out = std::getenv("TESSARO_SCREENSHOT_DIR");
+  if (!out) GTEST_SKIP() << "TESSARO_SCREENSHOT_DIR not set";
+  add(3);
+  OrdersWindow* w = open();
+  ASSERT_NE(w, nullptr);
+  QTest::qWait(300);
+  EXPECT_TRUE(w->grab().save(QString::fromUtf8(out) + "/orders.png"));
+}
+
+}  // namespace
