@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QJsonObject>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -17,6 +18,7 @@
 #include "platform/dialogs.h"
 #include "platform/gbk.h"
 #include "settings/settings.h"
+#include "tools/common/journal.h"
 #include "tools/common/page_load.h"
 #include "tools/common/tool_context.h"
 #include "tools/complaints/order_info_window.h"
@@ -259,6 +261,13 @@ void ComplaintWindow::process() {
   if (processing_ || opening_ || finished_ || links_.empty() || !c_.process->isEnabled()) return;
   processing_ = true;
   ToolRun run(this, ctx_.main_browser());
+  if (!journal_) {
+    QStringList keys;
+    for (const std::string& link : links_) keys << platform::from_gbk(link);
+    journal_ = std::make_unique<journal::Run>(ctx_.exe_dir(), QStringLiteral("投诉批量处理"), ctx_.main_browser(),
+                                              QJsonObject{{QStringLiteral("complaints"), static_cast<int>(links_.size())}},
+                                              keys);
+  }
   QPointer<ComplaintWindow> self = this;
   bool batch = c_.all->isChecked();
   bool going = true;
@@ -297,12 +306,14 @@ bool ComplaintWindow::process_current(ToolRun& run, bool batch) {
   if (!run.wait(kBeforeSubmitMs)) return false;
   // 4
   c_.process->setEnabled(false);
-  // 5
+  // 5 (the platform's answer lands in the complaint's journal item)
+  journal_->begin_item(platform::from_gbk(links_[static_cast<std::size_t>(number_ - 1)]), platform::from_gbk(reply));
   live.attach_live_page(browser);
   live.live_click_button("treat_btn");
   if (!run.alive()) return false;
   // 6
   if (!run.wait(kAfterSubmitMs) || !wait_page_loaded(run, browser)) return false;
+  journal_->end_item();
   // 7
   return advance(run, batch);
 }
@@ -314,6 +325,7 @@ bool ComplaintWindow::advance(ToolRun& run, bool batch) {
   // 1
   if (static_cast<std::size_t>(number_) >= count && count > 0) {
     finished_ = true;
+    if (journal_) journal_->end(journal::Ending::finished);
     set_progress(kFinished);
     c_.process->setText(kProcessCaption);
     c_.process->setEnabled(true);
@@ -375,6 +387,7 @@ bool ComplaintWindow::save_templates(const Templates& templates) {
 }
 
 void ComplaintWindow::on_closing() {
+  if (journal_) journal_->end(journal::Ending::window_closed);
   show_browser_window();
   if (main_button_ && opening_) main_button_->setEnabled(true);
 }

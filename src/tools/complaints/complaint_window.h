@@ -18,6 +18,8 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
+namespace tools::journal { class Run; }
+
 namespace tools::complaints {
 
 class OrderInfoWindow;
@@ -72,7 +74,7 @@ class ComplaintWindow : public ToolWindow {
   void edit_templates();  // "编辑/添加"
 
  protected:
-  // Shows the browser window again and gives the main button back.
+  // Shows the browser window again, gives the main button back, ends the journal's run.
   void on_closing() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -98,6 +100,8 @@ class ComplaintWindow : public ToolWindow {
   bool finished_ = false;
   QPointer<OrderInfoWindow> order_window_;
   QPointer<QWidget> browser_window_;
+  // The journal's run: from the first press on, one item per complaint treated.
+  std::unique_ptr<journal::Run> journal_;
 };
 
 }  // namespace tools::complaints

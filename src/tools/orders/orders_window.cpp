@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 #include "platform/browser_view.h"
 #include "platform/gbk.h"
 #include "platform/waits.h"
+#include "tools/common/journal.h"
 #include "tools/common/page_load.h"
 #include "tools/common/tool_context.h"
 
@@ -95,7 +97,20 @@ void OrdersWindow::build() {
   resize(520, 220);
 }
 
+Target OrdersWindow::target() const {
+  if (c_.target[1]->isChecked()) return Target::succeeded;
+  if (c_.target[2]->isChecked()) return Target::cancelled;
+  return Target::processing;
+}
+
 void OrdersWindow::start_watch() {
+  if (journal_) journal_->end(journal::Ending::stopped);
+  stop_pending_ = false;
+  journal_ = std::make_unique<journal::Run>(
+      ctx_.exe_dir(), QStringLiteral("订单自动处理"), ctx_.main_browser(),
+      QJsonObject{{QStringLiteral("status"), platform::from_gbk(target_caption(target()))},
+                  {QStringLiteral("message"), c_.message->text()}},
+      QStringList{});
   c_.start->setEnabled(false);
   c_.stop->setEnabled(true);
   // The first cycle comes with the timer's first tick.
@@ -106,6 +121,9 @@ void OrdersWindow::stop_watch() {
   c_.stop->setEnabled(false);
   c_.start->setEnabled(true);
   timer_->stop();
+  // A cycle in progress finishes first and ends the run itself.
+  if (in_cycle_) stop_pending_ = true;
+  else if (journal_) journal_->end(journal::Ending::stopped);
 }
 
 void OrdersWindow::tick() {
@@ -128,11 +146,19 @@ void OrdersWindow::run_cycle() {
     OrdersWindow* w;
     ToolRun& run;
     ~Done() {
-      if (run.window_exists()) w->in_cycle_ = false;
+      if (!run.window_exists()) return;
+      w->in_cycle_ = false;
+      if (w->journal_) {
+        w->journal_->end_item();
+        if (w->stop_pending_) w->journal_->end(journal::Ending::stopped);
+      }
+      w->stop_pending_ = false;
     }
   } done{this, run};
   ++cycles_;
-  emit cycle_started(QDateTime::currentDateTime());
+  const QDateTime at = QDateTime::currentDateTime();
+  if (journal_) journal_->begin_item(at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
+  emit cycle_started(at);
   // 1
   live.attach_live_page(browser);
   live.run_script("document.getElementById(\"Manual\").click();");
@@ -154,29 +180,26 @@ void OrdersWindow::run_cycle() {
   // 6 (and the batch form's load)
   if (!run.wait(kAfterBatchMs) || !wait_page_loaded(run, browser)) return;
   // 7
-  Target target = Target::processing;
-  if (c_.target[0]->isChecked()) {
-    target = Target::processing;
-  } else if (c_.target[1]->isChecked()) {
-    target = Target::succeeded;
-  } else if (c_.target[2]->isChecked()) {
-    target = Target::cancelled;
-  }
+  const Target status = target();
   snap.attach_page(browser);
-  snap.check_radio(target_radio(target));
+  snap.check_radio(target_radio(status));
   // 8
   if (!run.wait(kBetweenFieldsMs)) return;
   const std::string message = platform::to_gbk(c_.message->text());
   snap.attach_page(browser);
   snap.set_textbox_text("txtMsg", message);
-  // 9
+  // 9 (the platform's answer lands in the cycle's journal item)
   if (!run.wait(kBetweenFieldsMs)) return;
+  if (journal_) journal_->set_detail(platform::from_gbk(cycle_detail(n, status, message)));
   snap.attach_page(browser);
   snap.click_button("BtnCheck");
   if (!run.window_exists()) return;
   emit cycle_finished(n);
 }
 
-void OrdersWindow::on_closing() { timer_->stop(); }
+void OrdersWindow::on_closing() {
+  timer_->stop();
+  if (journal_) journal_->end(journal::Ending::window_closed);
+}
 
 }  // namespace tools::orders

@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <memory>
+
 #include "tools/common/tool_window.h"
 #include "tools/orders/order_core.h"
 
@@ -14,6 +16,8 @@ class QPushButton;
 class QRadioButton;
 class QTimer;
 
+namespace tools::journal { class Run; }
+
 namespace tools::orders {
 
 class OrdersWindow : public ToolWindow {
@@ -21,6 +25,9 @@ class OrdersWindow : public ToolWindow {
  public:
   explicit OrdersWindow(ToolContext& ctx);
   ~OrdersWindow() override;
+
+  // The journal's run while watching (null when idle).
+  journal::Run* journal_run() const { return journal_.get(); }
 
   struct Controls {
     QLabel* instruction = nullptr;
@@ -52,11 +59,16 @@ class OrdersWindow : public ToolWindow {
  private:
   void build();
   void run_cycle();
+  // The target status chosen in the window.
+  Target target() const;
 
   ToolContext& ctx_;
   Controls c_;
   QTimer* timer_ = nullptr;
   bool in_cycle_ = false;
+  bool stop_pending_ = false;  // "停止监控" during a cycle: its journal run ends with it
+  // The journal's run: from "开始监控" to "停止监控" (or the close), one item per cycle.
+  std::unique_ptr<journal::Run> journal_;
   int cycles_ = 0;
   int skipped_ = 0;
 };

@@ -223,6 +223,9 @@ TEST_F(Shell, WindowsTitlesCaptionsAndBrowserWindowRules) {
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->text(QAccessible::Name), u(caption));
   }
+  // The customer tools are part of this build.
+  EXPECT_TRUE(button_with(u("投诉批量处理"))->isEnabled());
+  EXPECT_TRUE(button_with(u("订单自动处理"))->isEnabled());
   // The status buttons' captions change during a run: no fixed name.
   for (const char* caption : {"销售全部商品", "暂停全部商品", "禁售全部商品"})
     EXPECT_TRUE(button_with(u(caption))->accessibleName().isEmpty()) << caption;

@@ -26,6 +26,8 @@
 #include "settings/settings.h"
 #include "text/text.h"
 #include "tool_harness.h"
+#include "tools/common/journal.h"
+#include "tools/common/journal_store.h"
 #include "tools/common/tool_window.h"
 #include "tools/complaints/complaint_core.h"
 #include "tools/complaints/complaint_window.h"
@@ -203,6 +205,18 @@ class Complaints : public ::testing::Test {
     return harness::wait_until([&] { return done || gone(guard); }, timeout_ms);
   }
 
+  // The newest journal run of this test's data directory.
+  std::optional<tools::journal::RunRow> last_run(std::vector<tools::journal::ItemRow>* items = nullptr) const {
+    std::string problem;
+    auto store = tools::journal::Store::open_for_reading(tools::journal::journal_path(dir_.path().toStdString()),
+                                                          &problem);
+    if (!store) return std::nullopt;
+    auto runs = store->runs(0, 1);
+    if (runs.empty()) return std::nullopt;
+    if (items) *items = store->items(runs[0].id, {}, 0, 1000);
+    return runs[0];
+  }
+
   std::string complaint_file() const { return dir_.path().toStdString() + "/data/Complaint.txt"; }
 
   static inline harness::TestContext* ctx_ = nullptr;
@@ -283,6 +297,20 @@ TEST_F(Complaints, OnePressWithAllTickedTreatsThreeComplaintsWithTheSameReply) {
   EXPECT_EQ(replies(), (QList<QStringList>{{QStringLiteral("统一回复")}, {QStringLiteral("统一回复")},
                                            {QStringLiteral("统一回复")}}));
   EXPECT_TRUE(ctx_->host()->isVisible());
+  // The journal: one item per complaint, keyed by its link, with the reply and the
+  // platform's answer.
+  std::vector<tools::journal::ItemRow> items;
+  const auto run = last_run(&items);
+  ASSERT_TRUE(run.has_value());
+  EXPECT_EQ(run->tool, "投诉批量处理");
+  EXPECT_EQ(run->ending, "finished");
+  EXPECT_EQ(run->items_todo, 3);
+  ASSERT_EQ(items.size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(items[i].key, "OnlineServiceTreat.aspx?ID=" + std::to_string(1001 + i));
+    EXPECT_EQ(items[i].detail, "统一回复");
+    EXPECT_EQ(items[i].answer.value_or(""), "处理成功！");
+  }
 }
 
 TEST_F(Complaints, EachPressTreatsTheShownComplaintOnlyAndTheDetailsGrow) {
@@ -306,6 +334,13 @@ TEST_F(Complaints, EachPressTreatsTheShownComplaintOnlyAndTheDetailsGrow) {
   EXPECT_EQ(lines(c.details), 15);
   EXPECT_EQ(replies(), (QList<QStringList>{{"R1"}, {"R2"}, {}}));
   EXPECT_TRUE(w->isVisible());
+  std::vector<tools::journal::ItemRow> items;
+  ASSERT_TRUE(last_run(&items).has_value());
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[1].detail, "R2");
+  w->close();
+  close_all();
+  EXPECT_EQ(last_run()->ending, "window_closed");
   EXPECT_FALSE(ctx_->host()->isVisible());
 }
 

@@ -18,6 +18,8 @@
 #include "platform/waits.h"
 #include "qt_test_hooks.h"
 #include "tool_harness.h"
+#include "tools/common/journal.h"
+#include "tools/common/journal_store.h"
 #include "tools/common/tool_window.h"
 #include "tools/orders/open_orders.h"
 #include "tools/orders/orders_window.h"
@@ -121,6 +123,17 @@ class Orders : public ::testing::Test {
     return ok;
   }
 
+  std::optional<tools::journal::RunRow> last_run(std::vector<tools::journal::ItemRow>* items = nullptr) const {
+    std::string problem;
+    auto store = tools::journal::Store::open_for_reading(tools::journal::journal_path(dir_.path().toStdString()),
+                                                          &problem);
+    if (!store) return std::nullopt;
+    auto runs = store->runs(0, 1);
+    if (runs.empty()) return std::nullopt;
+    if (items) *items = store->items(runs[0].id, {}, 0, 1000);
+    return runs[0];
+  }
+
   static inline harness::TestContext* ctx_ = nullptr;
   static inline bool logged_in_ = false;
   QTemporaryDir dir_;
@@ -214,6 +227,17 @@ TEST_F(Orders, EachTargetChecksItsRadioAndAnEditedMessageCountsFromTheNextCycle)
   EXPECT_EQ(t[1].toObject()["radio"].toString(), "RadioButton1");
   EXPECT_EQ(t[1].toObject()["message"].toString(), QStringLiteral("已到账"));
   EXPECT_EQ(orders_of(t[1]), (QStringList{"M20240003", "M20240004"}));
+  // One journal item per cycle: its time, the boxes ticked, the status, the message.
+  std::vector<tools::journal::ItemRow> items;
+  const auto run = last_run(&items);
+  ASSERT_TRUE(run.has_value());
+  EXPECT_EQ(run->tool, "订单自动处理");
+  EXPECT_EQ(run->ending, "stopped");
+  ASSERT_GE(items.size(), 2u);
+  EXPECT_EQ(items[0].detail, "勾选2个订单，置为取消充值，返回信息：已取消");
+  EXPECT_EQ(items[1].detail, "勾选2个订单，置为充值成功，返回信息：已到账");
+  EXPECT_EQ(items[0].key.size(), std::string("2024-01-01 00:00:00.000").size());
+  EXPECT_EQ(items[0].answer.value_or(""), "批量处理成功！共处理2个订单。");
 }
 
 TEST_F(Orders, AMessageEditedAfterACycleIsUsedByTheNextOne) {
@@ -248,6 +272,14 @@ TEST_F(Orders, StopDuringACycleLetsItFinishAndStartsNoOther) {
   EXPECT_EQ(w->cycles(), 1);
   EXPECT_EQ(treatments().size(), 1);
   EXPECT_TRUE(c.start->isEnabled());
+  // The run ended with its one cycle, not before.
+  std::vector<tools::journal::ItemRow> items;
+  const auto run = last_run(&items);
+  ASSERT_TRUE(run.has_value());
+  EXPECT_EQ(run->ending, "stopped");
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_NE(items[0].ended_ms, -1);
+  EXPECT_EQ(items[0].detail, "勾选2个订单，置为处理中，返回信息：亲！您好，你的订单正在处理中！请稍后哦，我们正在给您发货！");
 }
 
 TEST_F(Orders, BoxesAlreadyTickedAreToggledOff) {
