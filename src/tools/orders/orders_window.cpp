@@ -31,6 +31,9 @@ constexpr int kAfterTicksMs = 1500;   // step 5
 constexpr int kAfterBatchMs = 2000;   // step 6
 constexpr int kBetweenFieldsMs = 300; // steps 8 and 9
 
+// After a stop during a cycle, the time the run stays open for the answer to its last click.
+constexpr int kAnswerGraceMs = 2000;
+
 const QString kInitialMessage = QStringLiteral("亲！您好，你的订单正在处理中！请稍后哦，我们正在给您发货！");
 
 }  // namespace
@@ -148,9 +151,14 @@ void OrdersWindow::run_cycle() {
     ~Done() {
       if (!run.window_exists()) return;
       w->in_cycle_ = false;
-      if (w->journal_) {
-        w->journal_->end_item();
-        if (w->stop_pending_) w->journal_->end(journal::Ending::stopped);
+      // The cycle's item stays open for the platform's answer to the last click; the
+      // next cycle or the run's end closes it.
+      if (w->journal_ && w->stop_pending_) {
+        OrdersWindow* self = w;
+        journal::Run* ended = w->journal_.get();
+        QTimer::singleShot(kAnswerGraceMs, self, [self, ended] {
+          if (self->journal_.get() == ended) self->journal_->end(journal::Ending::stopped);
+        });
       }
       w->stop_pending_ = false;
     }
