@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
@@ -41,15 +42,18 @@ class TestContext : public tools::ToolContext {
   std::string exe_dir() const override { return exe_dir_; }
   std::string address_text() const override { return address_; }
   void set_address_text(const std::string& text) override { address_ = text; }
-  platform::BrowserView* main_browser() override { return browser_; }
+  platform::BrowserView* main_browser() override { return browser_.data(); }
   page::PageObjects& pages() override { return pages_; }
 
   void set_exe_dir(const std::string& dir) { exe_dir_ = dir; }
   QWidget* host() const { return host_.get(); }
+  // What the main window's going does to the tools: the browser and its window are
+  // deleted (main_browser() is null from then on).
+  void close_browser() { host_.reset(); }
 
  private:
   std::unique_ptr<QWidget> host_;
-  platform::BrowserView* browser_ = nullptr;
+  QPointer<platform::BrowserView> browser_;
   page::PageObjects pages_;
   std::string exe_dir_ = "/tmp";
   std::string address_;

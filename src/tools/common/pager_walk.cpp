@@ -1,5 +1,7 @@
 #include "tools/common/pager_walk.h"
 
+#include <QPointer>
+
 #include <vector>
 
 #include "page/page_snapshot.h"
@@ -20,8 +22,11 @@ std::string template_link_start() {
   return marker;
 }
 
-int pager_walk(ToolRun& run, page::PageSnapshot& snap, platform::BrowserView* browser,
+int pager_walk(ToolRun& run, page::PageSnapshot& snap, platform::BrowserView* browser_view,
                const PagerWalkTargets& targets) {
+  // The browser may go during a wait (its window closed): attach to what is left.
+  const QPointer<platform::BrowserView> browser(browser_view);
+
   // 1. The number of pages the pager offers.
   snap.attach_page(browser);
   const int pages = snap.count_options("AspNetPager1_input", 1);
