@@ -98,6 +98,9 @@ BackOffice::BackOffice(Options options)
   families_.push_back(make_inventory_family(*this));
   families_.push_back(make_complaints_family(*this));
   families_.push_back(make_orders_family(*this));
+  families_.push_back(make_product_list_family(*this));
+  families_.push_back(make_product_template_family(*this));
+  families_.push_back(make_product_status_family(*this));
 }
 
 BackOffice::~BackOffice() = default;

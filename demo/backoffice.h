@@ -31,6 +31,8 @@ struct Options {
   int complaints = 3;        // open complaints, present from the start and after every reset
   int orders = 5;            // manual orders waiting, likewise
   int order_every_ms = 60000;  // a new manual order arrives this often (0: none)
+  int page_size = 10;        // products per page of the product list
+  bool pager = true;         // the product list shows its pager
 };
 
 inline constexpr const char* kHtml = "text/html; charset=utf-8";
@@ -119,5 +121,8 @@ std::unique_ptr<Family> make_maker_family(BackOffice& office);    // the maker's
 std::unique_ptr<Family> make_inventory_family(BackOffice& office);  // card stock, card import
 std::unique_ptr<Family> make_complaints_family(BackOffice& office);  // complaint list and treatment
 std::unique_ptr<Family> make_orders_family(BackOffice& office);      // manual order list and batch form
+std::unique_ptr<Family> make_product_list_family(BackOffice& office);      // the product list and its pager
+std::unique_ptr<Family> make_product_template_family(BackOffice& office);  // a product's type and template
+std::unique_ptr<Family> make_product_status_family(BackOffice& office);    // sale status of listed products
 
 }  // namespace demo

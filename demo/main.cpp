@@ -30,6 +30,8 @@ const char* kUsage =
     "  --complaints N    open complaints at the start and after every reset (default 3)\n"
     "  --orders N        manual orders waiting at the start and after every reset (default 5)\n"
     "  --order-every MS  a new manual order arrives every MS milliseconds (0 = none; default 60000)\n"
+    "  --page-size N     products per page of the product list, 1-1000 (default 10)\n"
+    "  --pager on|off    whether the product list shows its pager (default on)\n"
     "  --help            this text\n"
     "The first line on stdout is \"listening on 127.0.0.1:PORT\".\n";
 
@@ -96,6 +98,12 @@ int main(int argc, char** argv) {
     } else if (a == "--order-every") {
       if (!parse_int(v, 0, 86400000, n)) return usage_error("--order-every needs 0-86400000 (milliseconds)");
       opt.order_every_ms = static_cast<int>(n);
+    } else if (a == "--page-size") {
+      if (!parse_int(v, 1, 1000, n)) return usage_error("--page-size needs 1-1000");
+      opt.page_size = static_cast<int>(n);
+    } else if (a == "--pager") {
+      if (v != "on" && v != "off") return usage_error("--pager needs on or off");
+      opt.pager = v == "on";
     } else {
       return usage_error("unknown option " + a);
     }

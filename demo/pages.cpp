@@ -50,11 +50,15 @@ const char* kStyle =
     ".yue{color:#c00;font-weight:bold}.note{color:#666}"
     "pre{white-space:pre-wrap;margin:0}";
 
-const char* kViewState =
+const char* kDefaultViewState = "/wEPDwUKMTY3NzE5MjIyMGRkZGVtb2JhY2tvZmZpY2U=";
+
+const char* kViewStateHead =
     "<div><input type=\"hidden\" name=\"__EVENTTARGET\" id=\"__EVENTTARGET\" value=\"\" />"
     "<input type=\"hidden\" name=\"__EVENTARGUMENT\" id=\"__EVENTARGUMENT\" value=\"\" />"
-    "<input type=\"hidden\" name=\"__VIEWSTATE\" id=\"__VIEWSTATE\" "
-    "value=\"/wEPDwUKMTY3NzE5MjIyMGRkZGVtb2JhY2tvZmZpY2U=\" /></div>\n"
+    "<input type=\"hidden\" name=\"__VIEWSTATE\" id=\"__VIEWSTATE\" value=\"";
+
+const char* kViewStateTail =
+    "\" /></div>\n"
     "<script type=\"text/javascript\">\n"
     "var theForm = document.forms['form1'];\n"
     "function __doPostBack(eventTarget, eventArgument) {\n"
@@ -103,6 +107,20 @@ const std::vector<std::string>& catalog_notes() {
 
 }  // namespace
 
+std::string viewstate_fields(const std::string& viewstate) {
+  return kViewStateHead + html_escape(viewstate) + kViewStateTail;
+}
+
+std::string server_error_page(const std::string& message, const std::string& exception) {
+  std::string b = "<div style=\"font-family:Verdana,sans-serif;padding:12px\">";
+  b += "<h1 style=\"color:#c00;font-weight:normal\">“/”应用程序中的服务器错误。</h1>";
+  b += "<h2><i>" + html_escape(message) + "</i></h2>";
+  b += "<p><b>说明:</b> 执行当前 Web 请求期间，出现未经处理的异常。请检查堆栈跟踪信息，以了解有关该错误以及代码中导致错误的出处的详细信息。</p>";
+  b += "<p><b>异常详细信息:</b> " + html_escape(exception) + ": " + html_escape(message) + "</p>";
+  b += "<hr /><p class=\"note\">版本信息: Microsoft .NET Framework 版本:4.0.30319; ASP.NET 版本:4.0.30319.42000</p></div>";
+  return page(message, b);
+}
+
 std::vector<std::string> catalog_table_lines() {
   std::vector<std::string> lines = {"*商品目录：", "请勾选商品所属目录（可多选）"};
   for (const auto& e : catalog()) lines.push_back(e.name);
@@ -129,7 +147,7 @@ std::string login_page(int theme, const std::string& message) {
   b += "<h2>供货商后台登录</h2>\n";
   b += "<form name=\"form1\" method=\"post\" action=\"Login.aspx\" id=\"form1\" "
        "onsubmit=\"window.__submitting = true;\">\n";
-  b += kViewState;
+  b += viewstate_fields(kDefaultViewState);
   b += "<p><label for=\"UserName\">用户名：</label><input name=\"UserName\" type=\"text\" id=\"UserName\" "
        "maxlength=\"50\" /></p>\n";
   b += "<p><label for=\"Password2\">密　码：</label><input name=\"Password2\" type=\"password\" "
@@ -189,7 +207,7 @@ std::string menu_page_content(const std::string& title) {
 std::string add_form_content() {
   std::string c = "<div class=\"box\">\n<h2 id=\"pageTitle\">发布供货商品</h2>\n";
   c += "<form name=\"form1\" method=\"post\" action=\"SelfProductAdd.aspx\" id=\"form1\">\n";
-  c += kViewState;
+  c += viewstate_fields(kDefaultViewState);
   // Title, colour and bold come first and outside any table: the catalogue
   // table below must be the page's first table, and chkTitleBold its first
   // check box, so check box n (n >= 2) is catalogue entry n - 1.

@@ -28,6 +28,12 @@ struct Account {
 // A script that raises a message box; empty message gives "".
 std::string alert_script(const std::string& message);
 
+// The hidden fields and __doPostBack of a WebForms form (inside form1), with the given
+// __VIEWSTATE value.
+std::string viewstate_fields(const std::string& viewstate);
+// ASP.NET's page for an unhandled exception (the answer goes with status 500).
+std::string server_error_page(const std::string& message, const std::string& exception);
+
 // A whole page: title, body and an optional script run at the end of the body.
 std::string page(const std::string& title, const std::string& body, const std::string& tail_script = "");
 

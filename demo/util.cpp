@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace demo {
 
@@ -185,6 +186,57 @@ std::string utf8_to_gbk(const std::string& utf8) {
   }
   out.resize(out.size() - out_left);
   iconv_close(cd);
+  return out;
+}
+
+namespace {
+const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+}  // namespace
+
+std::string base64_encode(const std::string& bytes) {
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  size_t i = 0;
+  for (; i + 2 < bytes.size(); i += 3) {
+    unsigned v = (static_cast<unsigned char>(bytes[i]) << 16) | (static_cast<unsigned char>(bytes[i + 1]) << 8) |
+                 static_cast<unsigned char>(bytes[i + 2]);
+    for (int s = 18; s >= 0; s -= 6) out += kBase64[(v >> s) & 63];
+  }
+  if (i < bytes.size()) {
+    unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
+    if (i + 1 < bytes.size()) v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+    out += kBase64[(v >> 18) & 63];
+    out += kBase64[(v >> 12) & 63];
+    out += i + 1 < bytes.size() ? kBase64[(v >> 6) & 63] : '=';
+    out += '=';
+  }
+  return out;
+}
+
+std::optional<std::string> base64_decode(const std::string& text) {
+  if (text.size() % 4 != 0) return std::nullopt;
+  std::string out;
+  out.reserve(text.size() / 4 * 3);
+  unsigned v = 0;
+  int bits = 0;
+  size_t pad = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '=') {
+      if (i + 2 < text.size()) return std::nullopt;  // padding only at the end
+      ++pad;
+      continue;
+    }
+    if (pad) return std::nullopt;
+    const char* at = std::strchr(kBase64, c);
+    if (!at || c == '\0') return std::nullopt;
+    v = (v << 6) | static_cast<unsigned>(at - kBase64);
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      out += static_cast<char>((v >> bits) & 0xFF);
+    }
+  }
   return out;
 }
 

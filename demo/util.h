@@ -33,4 +33,9 @@ std::optional<FormData> parse_form(const std::string& body, std::string& error);
 // UTF-8 to GBK bytes (via GB18030); characters outside it become '?'.
 std::string utf8_to_gbk(const std::string& utf8);
 
+// Standard base64 with padding, as ASP.NET writes __VIEWSTATE. decode gives nullopt
+// for text that is not base64.
+std::string base64_encode(const std::string& bytes);
+std::optional<std::string> base64_decode(const std::string& text);
+
 }  // namespace demo
