@@ -1,0 +1,404 @@
+// The bulk sale status against the demo back office, in process: the three buttons, the
+// scratch box and the hidden status browser of a stand-in main window, then the real main
+// window; waits shortened.
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <array>
+#include <memory>
+
+#include "app/main_window.h"
+#include "app/process_exit.h"
+#include "platform/waits.h"
+#include "product_list_demo.h"
+#include "qt_test_hooks.h"
+#include "tools/common/bulk_status_parts.h"
+#include "tools/status/bulk_status.h"
+#include "tools/status/review_choice.h"
+
+using tools::status::ReviewChoice;
+
+namespace {
+
+testsupport::DemoProcess* g_demo = nullptr;
+const char* kDemoRoot = "http://demo.example.com";
+constexpr double kScale = 0.1;
+std::vector<int> g_exit_codes;
+
+QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+
+}  // namespace
+
+void tessaro_test_before_app(std::vector<std::string>& args) {
+  app::set_exit_handler([](int code) { g_exit_codes.push_back(code); });
+  g_demo = new testsupport::DemoProcess;
+  if (!g_demo->start({"--captcha", "1234"})) {
+    fprintf(stderr, "demo back office did not start\n");
+    return;
+  }
+  args.push_back(g_demo->host_rule());
+}
+
+void tessaro_test_after_all() {
+  delete g_demo;
+  g_demo = nullptr;
+}
+
+namespace {
+
+const QStringList kCaptions = {u("销售全部商品"), u("暂停全部商品"), u("禁售全部商品")};
+
+// The main window's part of the run: the three buttons, the hidden scratch box and the
+// hidden status browser.
+class MainStandIn : public QWidget {
+ public:
+  explicit MainStandIn(tools::ToolContext& ctx) {
+    auto* column = new QVBoxLayout(this);
+    for (int i = 0; i < 3; ++i) {
+      auto* b = new QPushButton(kCaptions[i], this);
+      column->addWidget(b);
+      parts.buttons[static_cast<std::size_t>(i)] = b;
+      connect(b, &QPushButton::clicked, this, [&ctx, this, i] { tools::status::run_bulk_status(ctx, parts, i); });
+    }
+    parts.scratch = new QPlainTextEdit(this);
+    parts.scratch->hide();
+    column->addWidget(parts.scratch);
+    parts.status_browser = new platform::BrowserView(this);
+    parts.status_browser->hide();
+    column->addWidget(parts.status_browser);
+    show();
+  }
+  tools::BulkStatusParts parts;
+};
+
+// One status request as the demo recorded it.
+struct Sent {
+  QString pid;
+  QString status;
+  int applied = 0;
+};
+
+std::vector<Sent> status_requests() {
+  std::vector<Sent> out;
+  for (const QJsonValue& v : harness::demo_state(*g_demo)["status_requests"].toArray()) {
+    const QJsonObject o = v.toObject();
+    out.push_back({o["pid"].toString(), o["status"].toString(), o["applied"].toInt()});
+  }
+  return out;
+}
+
+QString ids(int first, int last) {
+  QStringList out;
+  for (int i = first; i <= last; ++i) out << QString::number(i);
+  return out.join(',');
+}
+
+// Product statuses by id ("0" on sale, "1" paused, "2" forbidden).
+QMap<int, QString> product_statuses() {
+  QMap<int, QString> out;
+  for (const QJsonValue& v : harness::demo_products(*g_demo)) out[v.toObject()["id"].toInt()] = v.toObject()["status"].toString();
+  return out;
+}
+
+ReviewChoice* visible_choice() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* c = qobject_cast<ReviewChoice*>(w); c && c->isVisible()) return c;
+  return nullptr;
+}
+
+class BulkStatus : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ctx_ = new harness::TestContext;
+    logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
+  }
+  static void TearDownTestSuite() {
+    delete ctx_;
+    ctx_ = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(g_demo && g_demo->port() > 0);
+    ASSERT_TRUE(logged_in_);
+    ctx_->set_address_text(kDemoRoot);
+    platform::set_wait_scale(kScale);
+    main_ = std::make_unique<MainStandIn>(*ctx_);
+  }
+  void TearDown() override {
+    main_.reset();
+    platform::set_wait_scale(1.0);
+  }
+
+  // Presses button index, picks the review link (0 the unreviewed products, 1 the
+  // reviewed ones, -1 closes the choice window) once the list is shown, answers the done
+  // message; true when the run returned. Every caption the pressed button showed in
+  // between lands in captions.
+  bool run(int index, int link, QStringList* captions = nullptr, QString* done = nullptr, int timeout_ms = 60000) {
+    bool returned = false;
+    QPointer<QPushButton> pressed = main_->parts.buttons[static_cast<std::size_t>(index)];
+    QTimer watch;
+    bool picked = false;
+    bool busy = false;  // a look at the page processes events: no second look inside it
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      if (busy) return;
+      if (captions && pressed && (captions->isEmpty() || captions->last() != pressed->text()))
+        *captions << pressed->text();
+      ReviewChoice* choice = visible_choice();
+      if (picked || !choice) return;
+      busy = true;
+      const bool shown = list_shown();
+      busy = false;
+      if (!shown) return;
+      picked = true;
+      if (link == 0) emit choice->unreviewed_link()->linkActivated("choose");
+      else if (link == 1) emit choice->reviewed_link()->linkActivated("choose");
+      else choice->close();
+    });
+    watch.start(2);
+    harness::BoxAnswer answer(u("信息："), done);
+    QTimer::singleShot(0, [&] {
+      if (pressed) pressed->click();
+      returned = true;
+    });
+    return harness::wait_until([&] { return returned; }, timeout_ms);
+  }
+
+  static bool list_shown() {
+    platform::BrowserView* b = ctx_->main_browser();
+    return b && b->url().path() == "/SelfProduct/SelfProductList.aspx" && b->ready_state() == 4 &&
+           harness::page_script(b, "document.readyState").toString() == "complete";
+  }
+
+  void expect_captions_back() {
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(main_->parts.buttons[static_cast<std::size_t>(i)]->text(), kCaptions[i]) << i;
+      EXPECT_TRUE(main_->parts.buttons[static_cast<std::size_t>(i)]->isEnabled()) << i;
+    }
+    EXPECT_TRUE(ctx_->main_browser()->input_enabled());
+  }
+
+  static inline harness::TestContext* ctx_ = nullptr;
+  static inline bool logged_in_ = false;
+  std::unique_ptr<MainStandIn> main_;
+};
+
+TEST_F(BulkStatus, ThreePagesOfTenTenAndFiveGiveThreeRequestsOfTenIds) {
+  ASSERT_TRUE(harness::shape_list(*g_demo, 25));
+  QStringList captions;
+  QString done;
+  bool others_off = true;
+  bool input_off = true;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    if (main_->parts.buttons[0]->text() != kCaptions[0]) {
+      others_off = others_off && !main_->parts.buttons[1]->isEnabled() && !main_->parts.buttons[2]->isEnabled() &&
+                   !main_->parts.buttons[0]->isEnabled();
+      input_off = input_off && !ctx_->main_browser()->input_enabled();
+    }
+  });
+  probe.start(5);
+  ASSERT_TRUE(run(0, 1, &captions, &done));
+  probe.stop();
+
+  EXPECT_EQ(harness::list_postbacks(*g_demo, "AspNetPager1"), (QStringList{"1", "2", "3", "4"}));
+  const auto sent = status_requests();
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(sent[0].pid, "," + ids(1, 10));
+  EXPECT_EQ(sent[1].pid, "," + ids(11, 20));
+  EXPECT_EQ(sent[2].pid, "," + ids(21, 25) + "," + ids(21, 25));  // page 3 twice
+  for (const Sent& s : sent) EXPECT_EQ(s.status, "1");
+  EXPECT_EQ(sent[2].applied, 10);
+
+  // The pressed button told the progress, then "正在执行,勿动" during the posts.
+  EXPECT_EQ(captions, (QStringList{kCaptions[0], u("状态:当前页数为3"), u("正在分析第1页"), u("正在分析第2页"),
+                                   u("正在分析第3页"), u("正在分析第4页"), u("正在执行,勿动"), kCaptions[0]}));
+  EXPECT_TRUE(others_off);
+  EXPECT_TRUE(input_off);
+  EXPECT_EQ(done, u("销售全部商品处理完毕！"));
+  expect_captions_back();
+  // The scratch box holds the walk's links; the status browser was never shown.
+  EXPECT_EQ(main_->parts.scratch->toPlainText().count("SelfProduct/ProductTemplate.aspx?PID="), 30);
+  EXPECT_FALSE(main_->parts.status_browser->isVisible());
+  // The main browser reloads the list it shows.
+  EXPECT_TRUE(harness::wait_until([] {
+    const QJsonArray r = harness::demo_state(*g_demo)["product_list"].toObject()["requests"].toArray();
+    return r.last().toObject()["method"].toString() == "GET";
+  }));
+}
+
+TEST_F(BulkStatus, EachButtonSendsItsStatusCodeAndEveryCaptionComesBack) {
+  ASSERT_TRUE(harness::shape_list(*g_demo, 3));
+  const char* codes[3] = {"1", "0", "-1"};
+  const char* product_status[3] = {"0", "1", "2"};
+  for (int index : {1, 2, 0}) {
+    SCOPED_TRACE(index);
+    g_demo->post("/demo/reset", "");
+    QString done;
+    ASSERT_TRUE(run(index, 1, nullptr, &done));
+    const auto sent = status_requests();
+    ASSERT_EQ(sent.size(), 1u);  // one page: its 3 ids twice, one group
+    EXPECT_EQ(sent[0].pid, ",1,2,3,1,2,3");
+    EXPECT_EQ(sent[0].status, codes[index]);
+    for (const QString& s : product_statuses()) EXPECT_EQ(s, product_status[index]);
+    EXPECT_EQ(done, kCaptions[index] + u("处理完毕！"));
+    expect_captions_back();
+  }
+}
+
+TEST_F(BulkStatus, TheFirstReviewLinkSwitchesToTheUnreviewedProducts) {
+  ASSERT_TRUE(harness::shape_list(*g_demo, 12, 3));
+  ASSERT_TRUE(run(2, 0));
+  EXPECT_EQ(harness::list_postbacks(*g_demo, "lbtn22"), (QStringList{""}));
+  const auto sent = status_requests();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].pid, ",13,14,15,13,14,15");
+  EXPECT_EQ(sent[0].status, "-1");
+  const auto statuses = product_statuses();
+  EXPECT_EQ(statuses[12], "0");
+  EXPECT_EQ(statuses[13], "2");
+  expect_captions_back();
+}
+
+TEST_F(BulkStatus, ClosingTheChoiceWindowLeavesTheListAsItIs) {
+  ASSERT_TRUE(harness::shape_list(*g_demo, 2, 2));
+  ASSERT_TRUE(run(1, -1));
+  EXPECT_TRUE(harness::list_postbacks(*g_demo, "lbtn22").isEmpty());
+  const auto sent = status_requests();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].pid, ",1,2,1,2");
+}
+
+TEST_F(BulkStatus, TwoPagesAndThreeIdsSendTwoRequestsAndDropTheThird) {
+  // One product per page: ids 1, 2 and 2 again.
+  ASSERT_TRUE(harness::shape_list(*g_demo, 2, 0, 1));
+  ASSERT_TRUE(run(1, 1));
+  const auto sent = status_requests();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].pid, ",1");
+  EXPECT_EQ(sent[1].pid, ",2");
+  EXPECT_EQ(sent[1].status, "0");
+}
+
+TEST_F(BulkStatus, NoPagerOrNoProductsSendNothingAndTheDoneMessageFollows) {
+  for (bool pager : {false, true}) {
+    SCOPED_TRACE(pager);
+    ASSERT_TRUE(harness::shape_list(*g_demo, pager ? 0 : 4, 0, 10, pager));
+    QString done;
+    ASSERT_TRUE(run(0, 1, nullptr, &done));
+    EXPECT_TRUE(status_requests().empty());
+    EXPECT_EQ(harness::demo_state(*g_demo)["status_pages"].toInt(), 0);
+    // No pager: one pass; one page offered: two.
+    EXPECT_EQ(harness::list_postbacks(*g_demo, "AspNetPager1").size(), pager ? 2 : 1);
+    EXPECT_EQ(done, u("销售全部商品处理完毕！"));
+    expect_captions_back();
+  }
+}
+
+TEST_F(BulkStatus, TheMainWindowGoingDuringEachPartEndsTheRunQuietly) {
+  // 500 pages: the walk is counted and started, and ends with the window.
+  ASSERT_TRUE(harness::shape_list(*g_demo, 5000));
+  QStringList captions;
+  QTimer killer;
+  QObject::connect(&killer, &QTimer::timeout, [&] {
+    if (main_ && main_->parts.buttons[0]->text() == u("正在分析第2页")) main_.reset();
+  });
+  killer.start(2);
+  ASSERT_TRUE(run(0, 1, &captions));
+  killer.stop();
+  EXPECT_EQ(captions.mid(0, 3), (QStringList{kCaptions[0], u("状态:当前页数为500"), u("正在分析第1页")}));
+  harness::wait_until([] { return false; }, 800);
+  EXPECT_EQ(harness::list_postbacks(*g_demo, "AspNetPager1"), (QStringList{"1", "2"}));
+  EXPECT_TRUE(status_requests().empty());
+  EXPECT_TRUE(ctx_->main_browser()->input_enabled());
+
+  // While the review choice is open.
+  ASSERT_TRUE(harness::shape_list(*g_demo, 3));
+  main_ = std::make_unique<MainStandIn>(*ctx_);
+  bool returned = false;
+  bool choice_seen = false;
+  killer.disconnect();
+  QObject::connect(&killer, &QTimer::timeout, [&] {
+    if (main_ && visible_choice()) {
+      choice_seen = true;
+      main_.reset();
+    }
+  });
+  killer.start(2);
+  QTimer::singleShot(0, [&] {
+    main_->parts.buttons[1]->click();
+    returned = true;
+  });
+  ASSERT_TRUE(harness::wait_until([&] { return returned; }));
+  killer.stop();
+  EXPECT_TRUE(choice_seen);
+  EXPECT_EQ(visible_choice(), nullptr);
+  EXPECT_TRUE(harness::list_postbacks(*g_demo, "AspNetPager1").isEmpty());
+
+  // While the groups are posted.
+  ASSERT_TRUE(harness::shape_list(*g_demo, 6, 0, 2));
+  main_ = std::make_unique<MainStandIn>(*ctx_);
+  killer.disconnect();
+  QObject::connect(&killer, &QTimer::timeout, [&] {
+    if (main_ && !status_requests().empty()) main_.reset();
+  });
+  killer.start(2);
+  ASSERT_TRUE(run(2, 1));
+  killer.stop();
+  harness::wait_until([] { return false; }, 800);
+  EXPECT_EQ(status_requests().size(), 1u);
+  EXPECT_TRUE(ctx_->main_browser()->input_enabled());
+}
+
+// The application's own main window: its three buttons run the tool with its hidden box
+// and browser; closing it during a run (the process would end) harms nothing.
+TEST_F(BulkStatus, TheMainWindowsButtonsRunItWithItsHiddenBrowser) {
+  main_.reset();
+  ASSERT_TRUE(harness::shape_list(*g_demo, 4, 0, 2));
+  QTemporaryDir dir;
+  app::MainWindow w(dir.path().toStdString());
+  w.show();
+  ASSERT_TRUE(w.start_up());
+  w.set_address_text(kDemoRoot);
+  QPushButton* pause = nullptr;
+  for (QPushButton* b : w.findChildren<QPushButton*>()) {
+    if (kCaptions.contains(b->text())) EXPECT_TRUE(b->isEnabled()) << b->text().toStdString();
+    if (b->text() == kCaptions[1]) pause = b;
+  }
+  ASSERT_NE(pause, nullptr);
+  // Logged in already: the browsers share the profile.
+  bool returned = false;
+  QString done;
+  harness::BoxAnswer answer(u("信息："), &done);
+  QTimer pick;
+  bool picked = false;
+  QObject::connect(&pick, &QTimer::timeout, [&] {
+    ReviewChoice* choice = visible_choice();
+    platform::BrowserView* b = w.main_browser();
+    if (!picked && choice && b->url().path() == "/SelfProduct/SelfProductList.aspx" && b->ready_state() == 4) {
+      picked = true;
+      emit choice->reviewed_link()->linkActivated("choose");
+    }
+    if (pause->text() == u("正在分析第2页") && w.isVisible()) w.close();
+  });
+  pick.start(5);
+  QTimer::singleShot(0, [&] {
+    pause->click();
+    returned = true;
+  });
+  ASSERT_TRUE(harness::wait_until([&] { return returned; }, 60000));
+  EXPECT_EQ(g_exit_codes, std::vector<int>{0});
+  const auto sent = status_requests();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].pid, ",1,2,3");
+  EXPECT_EQ(sent[1].pid, ",4,3,4");
+  EXPECT_EQ(sent[0].status, "0");
+  EXPECT_EQ(pause->text(), kCaptions[1]);
+  EXPECT_EQ(done, u("暂停全部商品处理完毕！"));
+  EXPECT_FALSE(w.status_browser()->isVisible());
+}
+
+}  // namespace

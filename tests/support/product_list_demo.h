@@ -1,0 +1,77 @@
+#pragma once
+// What the end-to-end tests of the product-list tools share: the demo's list shaped per
+// test, what the demo recorded, and the modal boxes a run shows.
+
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+#include <functional>
+#include <string>
+
+#include "demo_process.h"
+#include "tool_harness.h"
+
+namespace harness {
+
+// Products that passed review, products waiting for review, products per page and
+// whether the list shows a pager; everything the demo recorded is forgotten.
+inline bool shape_list(const testsupport::DemoProcess& demo, int products, int unreviewed = 0, int page_size = 10,
+                       bool pager = true) {
+  const std::string body = demo.post("/demo/product-list", "products=" + std::to_string(products) +
+                                                               "&unreviewed=" + std::to_string(unreviewed) +
+                                                               "&page_size=" + std::to_string(page_size) +
+                                                               "&pager=" + (pager ? "1" : "0"));
+  return body.find("\"page_size\"") != std::string::npos;
+}
+
+inline QJsonObject demo_state(const testsupport::DemoProcess& demo) {
+  return QJsonDocument::fromJson(QByteArray::fromStdString(demo.get("/demo/state.json"))).object();
+}
+
+// The list's post-backs with the given target, their arguments in order.
+inline QStringList list_postbacks(const testsupport::DemoProcess& demo, const QString& target) {
+  QStringList out;
+  const QJsonArray requests = demo_state(demo)["product_list"].toObject()["requests"].toArray();
+  for (const QJsonValue& v : requests) {
+    const QJsonObject r = v.toObject();
+    if (r["method"].toString() == "POST" && r["target"].toString() == target) out << r["argument"].toString();
+  }
+  return out;
+}
+
+// The page's currently visible message box with this title, or null.
+inline QMessageBox* visible_box(const QString& title) {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible() && box->windowTitle() == title) return box;
+  return nullptr;
+}
+
+// Polls for a message box titled title and presses its first button; text gets its text.
+// The timer lives as long as the returned object.
+class BoxAnswer {
+ public:
+  BoxAnswer(const QString& title, QString* text) {
+    timer_ = new QTimer;
+    QObject::connect(timer_, &QTimer::timeout, [title, text, this] {
+      if (QMessageBox* box = visible_box(title)) {
+        if (text) *text = box->text();
+        ++answered_;
+        box->buttons().value(0)->click();
+      }
+    });
+    timer_->start(20);
+  }
+  ~BoxAnswer() { delete timer_; }
+  int answered() const { return answered_; }
+
+ private:
+  QTimer* timer_;
+  int answered_ = 0;
+};
+
+}  // namespace harness
