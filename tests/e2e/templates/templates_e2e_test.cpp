@@ -1,0 +1,575 @@
+// The template setter against the demo back office, in process: a real browser, the
+// demo's product list, pager and template pages; waits shortened.
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QUrlQuery>
+
+#include "platform/waits.h"
+#include "product_list_demo.h"
+#include "qt_test_hooks.h"
+#include "tools/common/tool_window.h"
+#include "tools/templates/open_templates.h"
+#include "tools/templates/templates_window.h"
+#include "tools/templates/tutorial_viewer.h"
+
+using tools::templates::TemplatesWindow;
+using tools::templates::TutorialViewer;
+
+namespace {
+
+testsupport::DemoProcess* g_demo = nullptr;
+const char* kDemoRoot = "http://demo.example.com";
+// Waits of the walk and the choices, and of applying (which needs the pages a little
+// longer: its radio post-back and the submission follow each other closely).
+constexpr double kWalkScale = 0.1;
+constexpr double kApplyScale = 0.25;
+
+}  // namespace
+
+void tessaro_test_before_app(std::vector<std::string>& args) {
+  g_demo = new testsupport::DemoProcess;
+  if (!g_demo->start({"--captcha", "1234"})) {
+    fprintf(stderr, "demo back office did not start\n");
+    return;
+  }
+  args.push_back(g_demo->host_rule());
+}
+
+void tessaro_test_after_all() {
+  delete g_demo;
+  g_demo = nullptr;
+}
+
+namespace {
+
+QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+
+class Templates : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ctx_ = new harness::TestContext;
+    logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
+  }
+  static void TearDownTestSuite() {
+    delete ctx_;
+    ctx_ = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(g_demo && g_demo->port() > 0);
+    ASSERT_TRUE(logged_in_);
+    ASSERT_TRUE(dir_.isValid());
+    ctx_->set_exe_dir(dir_.path().toStdString());
+    ctx_->set_address_text(kDemoRoot);
+    platform::set_wait_scale(kWalkScale);
+  }
+
+  void TearDown() override {
+    close_all();
+    platform::set_wait_scale(1.0);
+    ctx_->main_browser()->set_input_enabled(true);
+  }
+
+  static void close_all() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (qobject_cast<TemplatesWindow*>(w) || qobject_cast<TutorialViewer*>(w)) w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+  }
+
+  // A window, once the list page it opens is shown.
+  static TemplatesWindow* open_window(harness::TestContext& ctx) {
+    auto* w = new TemplatesWindow(ctx);
+    w->show();
+    EXPECT_TRUE(harness::wait_until([&] { return on_list(ctx); }));
+    return w;
+  }
+  static TemplatesWindow* open_window() { return open_window(*ctx_); }
+
+  static bool on_list(harness::TestContext& ctx) {
+    platform::BrowserView* b = ctx.main_browser();
+    return b && b->url().path() == "/SelfProduct/SelfProductList.aspx" && b->ready_state() == 4 &&
+           harness::page_script(b, "document.readyState").toString() == "complete";
+  }
+
+  // Presses "1.分析" and waits until the analysis returned.
+  static bool analyse(TemplatesWindow* w, int timeout_ms = 60000) {
+    QSignalSpy done(w, &TemplatesWindow::analysis_finished);
+    QTimer::singleShot(0, w->controls().analyse, &QPushButton::click);
+    return harness::wait_until([&] { return done.count() > 0; }, timeout_ms);
+  }
+
+  static bool apply(TemplatesWindow* w, int timeout_ms = 90000) {
+    QSignalSpy done(w, &TemplatesWindow::applying_finished);
+    QTimer::singleShot(0, w->controls().start, &QPushButton::click);
+    return harness::wait_until([&] { return done.count() > 0; }, timeout_ms);
+  }
+
+  // The user's choice in a list (the signal a choice made with mouse or keys gives).
+  static bool choose(TemplatesWindow* w, QComboBox* list, int index) {
+    QSignalSpy done(w, &TemplatesWindow::choice_finished);
+    list->setCurrentIndex(index);
+    QTimer::singleShot(0, list, [list, index] { emit list->activated(index); });
+    return harness::wait_until([&] { return done.count() > 0; }, 20000);
+  }
+
+  static QStringList items(const QComboBox* list) {
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i) out << list->itemText(i);
+    return out;
+  }
+
+  static QStringList links_of(int first, int last) {
+    QStringList out;
+    for (int i = first; i <= last; ++i) out << QStringLiteral("SelfProduct/ProductTemplate.aspx?PID=%1").arg(i);
+    return out;
+  }
+  static QStringList links(const TemplatesWindow* w) {
+    QStringList out;
+    for (const std::string& l : w->links()) out << QString::fromStdString(l);
+    return out;
+  }
+
+  static QJsonArray settings() { return harness::demo_state(*g_demo)["templates"].toObject()["settings"].toArray(); }
+  static QJsonArray submissions() {
+    return harness::demo_state(*g_demo)["templates"].toObject()["submissions"].toArray();
+  }
+  // The last product's submission is still on its way when the run returns.
+  static bool submitted(int n) {
+    return harness::wait_until([n] { return submissions().size() >= n; }, 10000);
+  }
+  static QString browser_pid() { return QUrlQuery(ctx_->main_browser()->url()).queryItemValue("PID"); }
+
+  static inline harness::TestContext* ctx_ = nullptr;
+  static inline bool logged_in_ = false;
+  QTemporaryDir dir_;
+};
+
+TEST_F(Templates, WindowOpensOnTheProductListWithItsControlsAndTutorial) {
+  ASSERT_TRUE(harness::shape_list(*g_demo, 3));
+  tools::templates::open_templates(*ctx_);
+  TemplatesWindow* w = nullptr;
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (auto* x = qobject_cast<TemplatesWindow*>(t)) w = x;
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(harness::wait_until([] { return on_list(*ctx_); }));
+  EXPECT_EQ(w->windowTitle(), u("Quillory-TessaroV4.3正式版-自动设置类型模版"));
+  EXPECT_EQ(w->parent(), nullptr);
+  EXPECT_TRUE(QDir(dir_.path() + "/data").exists());
+  const auto& c = w->controls();
+  EXPECT_EQ(items(c.types), (QStringList{u("卡密"), u("选号"), u("人工代充"), u("账号直充"), u("卡密直充"), u("接口直冲")}));
+  EXPECT_EQ(c.types->currentIndex(), 0);
+  for (QComboBox* list : {c.types, c.vendors, c.templates}) EXPECT_FALSE(list->isEnabled());
+  EXPECT_EQ(c.vendors->count(), 0);
+  EXPECT_EQ(c.templates->count(), 0);
+  EXPECT_TRUE(c.analyse->isEnabled());
+  EXPECT_FALSE(c.start->isEnabled());
+  EXPECT_EQ(c.analyse->text(), u("1.分析"));
+  EXPECT_EQ(c.start->text(), u("2.开始"));
+  EXPECT_EQ(c.status->text(), u("状态:等待用户执行"));
+  EXPECT_TRUE(c.links->isHidden());
+  EXPECT_EQ(w->radio(), 1);
+  // Every list has its caption as a visible label tied to it, and as its name.
+  for (auto [list, caption] : {std::pair{c.types, "类型"}, std::pair{c.vendors, "厂商系统"},
+                               std::pair{c.templates, "充值模版"}}) {
+    EXPECT_EQ(list->accessibleName(), u(caption));
+    QLabel* label = nullptr;
+    for (QLabel* l : w->findChildren<QLabel*>())
+      if (l->buddy() == list) label = l;
+    ASSERT_NE(label, nullptr) << caption;
+    EXPECT_EQ(label->text(), u(caption));
+    EXPECT_TRUE(label->isVisible());
+  }
+  // The status label speaks its text.
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(c.status)->text(QAccessible::Name), u("状态:等待用户执行"));
+
+  // The tutorial button takes a new colour every 100 ms.
+  EXPECT_EQ(c.tutorial->text(), u("使用教程【必看】"));
+  QSet<QRgb> colours;
+  for (int i = 0; i < 6; ++i) {
+    colours.insert(c.tutorial->palette().color(QPalette::Button).rgb());
+    harness::wait_until([] { return false; }, 110);
+  }
+  EXPECT_GE(colours.size(), 4);
+  QTest::mouseClick(c.tutorial, Qt::LeftButton);
+  TutorialViewer* viewer = nullptr;
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (auto* v = qobject_cast<TutorialViewer*>(t); v && v->isVisible()) viewer = v;
+  ASSERT_NE(viewer, nullptr);
+  EXPECT_EQ(viewer->windowTitle(), u("Quillory-TessaroV4.3正式版-使用教程"));
+  ASSERT_GE(viewer->count(), 3);
+  EXPECT_FALSE(viewer->picture_label()->pixmap().isNull());
+  EXPECT_FALSE(viewer->caption_label()->text().isEmpty());
+  EXPECT_FALSE(viewer->previous_button()->isEnabled());
+  QTest::mouseClick(viewer->next_button(), Qt::LeftButton);
+  EXPECT_EQ(viewer->current(), 1);
+  EXPECT_TRUE(viewer->previous_button()->isEnabled());
+  viewer->show_picture(viewer->count() - 1);
+  EXPECT_FALSE(viewer->next_button()->isEnabled());
+  // Nothing was walked or navigated beyond the list.
+  EXPECT_TRUE(harness::list_postbacks(*g_demo, "AspNetPager1").isEmpty());
+}
+
+TEST_F(Templates, AnalysisPostsBackEveryPageAndOneMoreAndCollectsEveryLink) {
+  ASSERT_TRUE(harness::shape_list(*g_demo, 25));
+  TemplatesWindow* w = open_window();
+  QStringList texts;
+  QObject::connect(w, &TemplatesWindow::status_text_changed, [&](const QString& t) { texts << t; });
+  bool input_during = true;
+  QObject::connect(w, &TemplatesWindow::status_text_changed,
+                   [&](const QString&) { input_during = input_during && ctx_->main_browser()->input_enabled(); });
+  ASSERT_TRUE(analyse(w));
+
+  // A pager of 3 options gives 4 post-backs.
+  EXPECT_EQ(harness::list_postbacks(*g_demo, "AspNetPager1"), (QStringList{"1", "2", "3", "4"}));
+  EXPECT_EQ(texts, (QStringList{u("状态:正在计算页数，请勿操作"), u("状态:当前页数为3"), u("正在分析第1页"),
+                                u("正在分析第2页"), u("正在分析第3页"), u("正在分析第4页"), u("状态:分析完毕")}));
+  EXPECT_FALSE(input_during);
+  // Page 3 comes twice (the fourth request gets the last page again).
+  EXPECT_EQ(links(w), links_of(1, 25) + links_of(21, 25));
+  const auto& c = w->controls();
+  EXPECT_EQ(QApplication::clipboard()->text(), (links_of(1, 25) + links_of(21, 25)).join("\r\n") + "\r\n");
+  EXPECT_TRUE(c.start->isEnabled());
+  EXPECT_TRUE(c.types->isEnabled());
+  EXPECT_TRUE(c.analyse->isEnabled());
+  EXPECT_FALSE(c.vendors->isEnabled());
+  // The first template page is shown; the browser stays off for the user until applying
+  // ends.
+  EXPECT_TRUE(harness::wait_until([] { return browser_pid() == "1"; }));
+  EXPECT_FALSE(ctx_->main_browser()->input_enabled());
+  // A second analysis starts a new list.
+  ASSERT_TRUE(harness::shape_list(*g_demo, 4));
+  ctx_->navigate_main(std::string(kDemoRoot) + "/SelfProduct/SelfProductList.aspx");
+  ASSERT_TRUE(harness::wait_until([] { return on_list(*ctx_); }));
+  ASSERT_TRUE(analyse(w));
+  EXPECT_EQ(links(w), links_of(1, 4) + links_of(1, 4));
+  // Closing the window gives the browser back.
+  w->close();
+  EXPECT_TRUE(ctx_->main_browser()->input_enabled());
+}
+
+TEST_F(Templates, ChoosingFillsTheListsFromTheTemplatePageAndCodeSelectionsRunNothing) {
+  ASSERT_TRUE(harness::shape_list(*g_demo, 3));
+  TemplatesWindow* w = open_window();
+  ASSERT_TRUE(analyse(w));
+  ASSERT_TRUE(harness::wait_until([] { return browser_pid() == "1" && ctx_->main_browser()->ready_state() == 4; }));
+  const auto& c = w->controls();
+
+  // "接口直冲": the 6th radio posts back; the vendor list comes from ddlGameCompany.
+  ASSERT_TRUE(choose(w, c.types, 5));
+  EXPECT_EQ(w->radio(), 6);
+  EXPECT_EQ(items(c.vendors),
+            (QStringList{u("完美世界"), u("盛大游戏"), u("网易游戏"), u("腾讯游戏"), u("巨人网络"), u("金山软件")}));
+  EXPECT_EQ(c.vendors->currentIndex(), 0);
+  EXPECT_TRUE(c.vendors->isEnabled());
+  EXPECT_FALSE(c.templates->isEnabled());
+  // The vendor's post-back refills the page's template list, and ours from it.
+  ASSERT_TRUE(choose(w, c.vendors, 3));
+  EXPECT_EQ(items(c.templates), (QStringList{u("腾讯游戏-接口直冲模版A"), u("腾讯游戏-接口直冲模版B")}));
+  EXPECT_TRUE(c.templates->isEnabled());
+  ASSERT_TRUE(choose(w, c.templates, 1));
+  EXPECT_EQ(harness::page_script(ctx_->main_browser(), "document.getElementById('ddlTemplate').selectedIndex").toInt(), 1);
+  const QJsonArray postbacks = harness::demo_state(*g_demo)["templates"].toObject()["postbacks"].toArray();
+  ASSERT_EQ(postbacks.size(), 2);
+  EXPECT_EQ(postbacks[0].toObject()["target"].toString(), "rblType$5");
+  EXPECT_EQ(postbacks[1].toObject()["target"].toString(), "ddlGameCompany");
+
+  // A selection made by code is no choice: nothing runs.
+  c.types->setCurrentIndex(1);
+  c.vendors->setCurrentIndex(0);
+  harness::wait_until([] { return false; }, 400);
+  EXPECT_EQ(harness::demo_state(*g_demo)["templates"].toObject()["postbacks"].toArray().size(), 2);
+  EXPECT_EQ(items(c.templates).size(), 2);
+  EXPECT_TRUE(c.vendors->isEnabled());
+  EXPECT_EQ(w->radio(), 6);
+}
+
+TEST_F(Templates, ApplyingSetsEveryProductAsChosen) {
+  // Two pages (2 + 1 products): links 1, 2, 3 and 3 again.
+  ASSERT_TRUE(harness::shape_list(*g_demo, 3, 0, 2));
+  TemplatesWindow* w = open_window();
+  ASSERT_TRUE(analyse(w));
+  ASSERT_EQ(links(w), links_of(1, 3) + links_of(3, 3));
+  ASSERT_TRUE(harness::wait_until([] { return browser_pid() == "1" && ctx_->main_browser()->ready_state() == 4; }));
+  const auto& c = w->controls();
+  ASSERT_TRUE(choose(w, c.types, 5));
+  ASSERT_TRUE(choose(w, c.vendors, 3));
+  ASSERT_TRUE(choose(w, c.templates, 1));
+
+  platform::set_wait_scale(kApplyScale);
+  QStringList texts;
+  QObject::connect(w, &TemplatesWindow::status_text_changed, [&](const QString& t) { texts << t; });
+  bool start_off = true;
+  QObject::connect(w, &TemplatesWindow::status_text_changed, [&](const QString& t) {
+    if (t.contains(u("正在设置"))) start_off = start_off && !c.start->isEnabled() && !ctx_->main_browser()->input_enabled();
+  });
+  ASSERT_TRUE(apply(w));
+  EXPECT_EQ(texts, (QStringList{u("状态:共4个正在设置第1个商品的模版   "), u("状态:共4个正在设置第2个商品的模版   "),
+                                u("状态:共4个正在设置第3个商品的模版   "), u("状态:共4个正在设置第4个商品的模版   "),
+                                u("状态:商品模版设置完毕")}));
+  EXPECT_TRUE(start_off);
+  EXPECT_EQ(w->product_number(), 4);
+  EXPECT_TRUE(c.start->isEnabled());
+  EXPECT_TRUE(ctx_->main_browser()->input_enabled());
+
+  // Every product: the 6th radio, option 4 of ddlGameCompany, option 2 of ddlTemplate.
+  ASSERT_TRUE(submitted(4));
+  const QJsonArray set = settings();
+  ASSERT_EQ(set.size(), 3);
+  for (int i = 0; i < 3; ++i) {
+    const QJsonObject s = set[i].toObject();
+    EXPECT_EQ(s["product"].toInt(), i + 1);
+    EXPECT_EQ(s["radio"].toInt(), 6);
+    EXPECT_EQ(s["type"].toString(), u("接口直冲"));
+    EXPECT_EQ(s["vendor_option"].toInt(), 4);
+    EXPECT_EQ(s["vendor"].toString(), u("腾讯游戏"));
+    EXPECT_EQ(s["template_option"].toInt(), 2);
+  }
+  // One submission per link, each with what was chosen.
+  const QJsonArray sent = submissions();
+  ASSERT_EQ(sent.size(), 4);
+  for (const QJsonValue& v : sent) {
+    EXPECT_TRUE(v.toObject()["saved"].toBool());
+    EXPECT_EQ(v.toObject()["template_option"].toInt(), 2);
+  }
+  EXPECT_EQ(sent[3].toObject()["product"].toInt(), 3);
+}
+
+TEST_F(Templates, NumberSelectionLeavesTheListsDisabledAndSetsTheSecondRadio) {
+  ASSERT_TRUE(harness::shape_list(*g_demo, 3));
+  TemplatesWindow* w = open_window();
+  ASSERT_TRUE(analyse(w));
+  ASSERT_TRUE(harness::wait_until([] { return browser_pid() == "1" && ctx_->main_browser()->ready_state() == 4; }));
+  const auto& c = w->controls();
+  // Through the vendor lists of a top-up type first: "选号" closes them again.
+  ASSERT_TRUE(choose(w, c.types, 2));
+  EXPECT_TRUE(c.vendors->isEnabled());
+  ASSERT_TRUE(choose(w, c.types, 1));
+  EXPECT_FALSE(c.vendors->isEnabled());
+  EXPECT_FALSE(c.templates->isEnabled());
+  EXPECT_EQ(w->radio(), 2);
+
+  platform::set_wait_scale(kApplyScale);
+  ASSERT_TRUE(apply(w));
+  ASSERT_TRUE(submitted(6));  // one page: every product twice
+  const QJsonArray set = settings();
+  ASSERT_EQ(set.size(), 3);
+  for (const QJsonValue& v : set) {
+    EXPECT_EQ(v.toObject()["radio"].toInt(), 2);
+    EXPECT_EQ(v.toObject()["type"].toString(), u("选号"));
+    EXPECT_EQ(v.toObject()["vendor_option"].toInt(), 0);
+  }
+  EXPECT_EQ(submissions().size(), 6);
+  EXPECT_FALSE(c.vendors->isEnabled());
+}
+
+TEST_F(Templates, CardCodesWithoutAnyChoiceIsTheFirstRadio) {
+  // The window opens with "卡密" selected: "2.开始" applies it without a choice.
+  ASSERT_TRUE(harness::shape_list(*g_demo, 2));
+  TemplatesWindow* w = open_window();
+  ASSERT_TRUE(analyse(w));
+  platform::set_wait_scale(kApplyScale);
+  ASSERT_TRUE(apply(w));
+  ASSERT_TRUE(submitted(4));
+  const QJsonArray set = settings();
+  ASSERT_EQ(set.size(), 2);
+  for (const QJsonValue& v : set) EXPECT_EQ(v.toObject()["radio"].toInt(), 1);
+}
+
+// ---------------------------------------------------------------------------------
+// Bad input
+
+TEST_F(Templates, AListWithoutProductsFindsNothingAndNavigatesNowhere) {
+  ASSERT_TRUE(harness::shape_list(*g_demo, 0));
+  TemplatesWindow* w = open_window();
+  ASSERT_TRUE(analyse(w));
+  const auto& c = w->controls();
+  EXPECT_EQ(c.status->text(), u("状态:未找到商品"));
+  EXPECT_FALSE(c.start->isEnabled());
+  EXPECT_TRUE(c.analyse->isEnabled());
+  EXPECT_FALSE(c.types->isEnabled());
+  EXPECT_TRUE(w->links().empty());
+  harness::wait_until([] { return false; }, 300);
+  EXPECT_EQ(ctx_->main_browser()->url().path(), "/SelfProduct/SelfProductList.aspx");
+  EXPECT_EQ(harness::demo_state(*g_demo)["templates"].toObject()["views"].toInt(), 0);
+  EXPECT_TRUE(ctx_->main_browser()->input_enabled());
+  // One page offered: two passes.
+  EXPECT_EQ(harness::list_postbacks(*g_demo, "AspNetPager1"), (QStringList{"1", "2"}));
+}
+
+TEST_F(Templates, AListWithoutPagerIsWalkedOnceAndItsProductsSet) {
+  ASSERT_TRUE(harness::shape_list(*g_demo, 3, 0, 10, false));
+  TemplatesWindow* w = open_window();
+  QStringList texts;
+  QObject::connect(w, &TemplatesWindow::status_text_changed, [&](const QString& t) { texts << t; });
+  ASSERT_TRUE(analyse(w));
+  EXPECT_EQ(texts.mid(1, 2), (QStringList{u("状态:当前页数为0"), u("正在分析第1页")}));
+  EXPECT_EQ(links(w), links_of(1, 3));
+  platform::set_wait_scale(kApplyScale);
+  ASSERT_TRUE(apply(w));
+  ASSERT_TRUE(submitted(3));
+  EXPECT_EQ(settings().size(), 3);
+}
+
+TEST_F(Templates, TemplatePagesThatDoNotLoadAreSkippedWithoutHarm) {
+  ASSERT_TRUE(harness::shape_list(*g_demo, 3));
+  TemplatesWindow* w = open_window();
+  ASSERT_TRUE(analyse(w));
+  ASSERT_EQ(w->links().size(), 6u);
+  // Products 2 and 3 are gone: their template pages fail on the platform.
+  ASSERT_TRUE(harness::shape_list(*g_demo, 1));
+  platform::set_wait_scale(kApplyScale);
+  ASSERT_TRUE(apply(w));
+  EXPECT_EQ(w->controls().status->text(), u("状态:商品模版设置完毕"));
+  ASSERT_TRUE(submitted(2));
+  harness::wait_until([] { return false; }, 300);
+  const QJsonArray set = settings();
+  ASSERT_EQ(set.size(), 1);
+  EXPECT_EQ(set[0].toObject()["product"].toInt(), 1);
+  EXPECT_EQ(submissions().size(), 2);
+  EXPECT_TRUE(ctx_->main_browser()->input_enabled());
+}
+
+TEST_F(Templates, APagerOfFiveHundredPagesIsCountedAndWalkedUntilTheWindowCloses) {
+  ASSERT_TRUE(harness::shape_list(*g_demo, 5000));
+  TemplatesWindow* w = open_window();
+  QPointer<TemplatesWindow> guard(w);
+  QStringList texts;
+  QObject::connect(w, &TemplatesWindow::status_text_changed, [&](const QString& t) {
+    texts << t;
+    if (t == u("正在分析第3页")) QTimer::singleShot(0, w, &QWidget::close);
+  });
+  QTimer::singleShot(0, w->controls().analyse, &QPushButton::click);
+  ASSERT_TRUE(harness::wait_until([&] { return guard.isNull(); }, 30000));
+  EXPECT_EQ(texts.mid(0, 3), (QStringList{u("状态:正在计算页数，请勿操作"), u("状态:当前页数为500"), u("正在分析第1页")}));
+  EXPECT_EQ(texts.size(), 5);
+  // The walk ended with the window: no post-back after the third.
+  harness::wait_until([] { return false; }, 600);
+  EXPECT_EQ(harness::list_postbacks(*g_demo, "AspNetPager1"), (QStringList{"1", "2", "3"}));
+  EXPECT_TRUE(ctx_->main_browser()->input_enabled());
+}
+
+TEST_F(Templates, ClosingTheWindowWhileApplyingEndsTheRunAndGivesTheBrowserBack) {
+  ASSERT_TRUE(harness::shape_list(*g_demo, 6));
+  TemplatesWindow* w = open_window();
+  ASSERT_TRUE(analyse(w));
+  QPointer<TemplatesWindow> guard(w);
+  platform::set_wait_scale(kApplyScale);
+  QObject::connect(w, &TemplatesWindow::status_text_changed, [&](const QString& t) {
+    if (t.contains(u("正在设置第2个"))) QTimer::singleShot(0, w, &QWidget::close);
+  });
+  QTimer::singleShot(0, w->controls().start, &QPushButton::click);
+  ASSERT_TRUE(harness::wait_until([&] { return guard.isNull(); }, 30000));
+  EXPECT_TRUE(ctx_->main_browser()->input_enabled());
+  harness::wait_until([] { return false; }, 1500);
+  EXPECT_LE(submissions().size(), 2);
+}
+
+TEST_F(Templates, TheMainWindowGoingDuringEachRunEndsNothingBadly) {
+  // Its own browser, since the main window's going deletes it.
+  for (int phase = 0; phase < 3; ++phase) {
+    SCOPED_TRACE(phase);
+    ASSERT_TRUE(harness::shape_list(*g_demo, 3));
+    harness::TestContext ctx;
+    ctx.set_exe_dir(dir_.path().toStdString());
+    ctx.set_address_text(kDemoRoot);
+    TemplatesWindow* w = open_window(ctx);
+    QPointer<TemplatesWindow> guard(w);
+    platform::set_wait_scale(kWalkScale);
+    if (phase > 0) {
+      ASSERT_TRUE(analyse(w));
+      ASSERT_TRUE(harness::wait_until([&] { return ctx.main_browser()->ready_state() == 4; }));
+    }
+    auto main_window_goes = [&] {
+      tools::ToolWindow::shut_down_all();
+      ctx.close_browser();
+    };
+    bool ended = false;
+    if (phase == 0) {
+      // During the walk.
+      QObject::connect(w, &TemplatesWindow::status_text_changed, [&](const QString& t) {
+        if (t == u("正在分析第1页")) QTimer::singleShot(0, main_window_goes);
+      });
+      QObject::connect(w, &TemplatesWindow::analysis_finished, [&] { ended = true; });
+      QTimer::singleShot(0, w->controls().analyse, &QPushButton::click);
+    } else if (phase == 1) {
+      // During a choice.
+      QObject::connect(w, &TemplatesWindow::choice_finished, [&] { ended = true; });
+      QTimer::singleShot(50, main_window_goes);
+      w->controls().types->setCurrentIndex(4);
+      QTimer::singleShot(0, w, [w] { emit w->controls().types->activated(4); });
+    } else {
+      // While applying.
+      platform::set_wait_scale(kApplyScale);
+      QObject::connect(w, &TemplatesWindow::status_text_changed, [&](const QString& t) {
+        if (t.contains(u("正在设置第2个"))) QTimer::singleShot(0, main_window_goes);
+      });
+      QObject::connect(w, &TemplatesWindow::applying_finished, [&] { ended = true; });
+      QTimer::singleShot(0, w->controls().start, &QPushButton::click);
+    }
+    ASSERT_TRUE(harness::wait_until([&] { return ended; }, 60000));
+    EXPECT_EQ(ctx.main_browser(), nullptr);
+    ASSERT_FALSE(guard.isNull());
+    w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull());
+  }
+  EXPECT_TRUE(ctx_->main_browser()->input_enabled());
+}
+
+// ---------------------------------------------------------------------------------
+// Pictures for the user guide and the tutorial (written only when asked)
+
+TEST_F(Templates, Screenshots) {
+  const QString docs = qEnvironmentVariable("TESSARO_SCREENSHOT_DIR");
+  const QString tutorial = qEnvironmentVariable("TESSARO_TUTORIAL_DIR");
+  if (docs.isEmpty() && tutorial.isEmpty()) GTEST_SKIP() << "TESSARO_SCREENSHOT_DIR / TESSARO_TUTORIAL_DIR not set";
+  ASSERT_TRUE(harness::shape_list(*g_demo, 23));
+  ctx_->host()->resize(1000, 640);
+  TemplatesWindow* w = open_window();
+  w->move(0, 0);
+  // The browser beside the tool window, as the user sees both.
+  auto picture = [&](const QString& path) {
+    harness::wait_until([] { return false; }, 500);
+    const QPixmap page = ctx_->host()->grab();
+    const QPixmap tool = w->grab();
+    QPixmap both(page.width() + tool.width() + 12, std::max(page.height(), tool.height()));
+    both.fill(QColor(0xe8, 0xea, 0xee));
+    QPainter p(&both);
+    p.drawPixmap(0, 0, page);
+    p.drawPixmap(page.width() + 12, 0, tool);
+    p.end();
+    ASSERT_TRUE(both.scaledToWidth(1100, Qt::SmoothTransformation).save(path));
+  };
+  if (!tutorial.isEmpty()) picture(tutorial + "/1.png");
+  ASSERT_TRUE(analyse(w));
+  ASSERT_TRUE(harness::wait_until([] { return browser_pid() == "1" && ctx_->main_browser()->ready_state() == 4; }));
+  const auto& c = w->controls();
+  ASSERT_TRUE(choose(w, c.types, 3));
+  ASSERT_TRUE(choose(w, c.vendors, 1));
+  ASSERT_TRUE(choose(w, c.templates, 1));
+  if (!tutorial.isEmpty()) picture(tutorial + "/2.png");
+  if (!docs.isEmpty()) {
+    harness::wait_until([] { return false; }, 300);
+    ASSERT_TRUE(w->grab().save(docs + "/templates.png"));
+  }
+  if (!tutorial.isEmpty()) {
+    platform::set_wait_scale(kApplyScale);
+    QObject::connect(w, &TemplatesWindow::status_text_changed, [&](const QString& t) {
+      if (t.contains(u("正在设置第3个"))) picture(tutorial + "/3.png");
+    });
+    ASSERT_TRUE(apply(w));
+  }
+}
+
+}  // namespace
