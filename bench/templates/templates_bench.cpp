@@ -1,0 +1,134 @@
+// Wall time of a template analysis over 100 pages (2,000 products, 20 a page) with real
+// waits against the waits it prescribes (101 passes x (3000 + 1000) ms = 404 s), and the
+// memory of this process and its children (the browser's processes) at page 1 and at
+// page 100. Run under Xvfb; arguments: [pages] [products per page].
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTimer>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+
+#include "product_list_demo.h"
+#include "tool_harness.h"
+#include "tools/templates/templates_window.h"
+
+namespace {
+
+// Kilobytes of one /proc/PID/smaps_rollup line ("Pss:" or "Rss:").
+long rollup_kb(int pid, const char* key) {
+  QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+  if (!f.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : f.readAll().split('\n'))
+    if (line.startsWith(key)) return line.mid(static_cast<int>(strlen(key))).trimmed().split(' ').value(0).toLong();
+  return 0;
+}
+
+// This process and every descendant (by parent id in /proc/PID/stat).
+std::vector<int> process_tree(int root) {
+  std::vector<std::pair<int, int>> all;  // pid, parent
+  for (const QString& name : QDir("/proc").entryList(QDir::Dirs)) {
+    bool ok = false;
+    const int pid = name.toInt(&ok);
+    if (!ok) continue;
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) continue;
+    const QByteArray stat = f.readAll();
+    const int close = stat.lastIndexOf(')');
+    const QList<QByteArray> rest = stat.mid(close + 2).split(' ');
+    if (rest.size() > 1) all.emplace_back(pid, rest[1].toInt());
+  }
+  std::vector<int> tree = {root};
+  for (std::size_t i = 0; i < tree.size(); ++i)
+    for (const auto& [pid, parent] : all)
+      if (parent == tree[i]) tree.push_back(pid);
+  return tree;
+}
+
+struct Memory {
+  long pss_kb = 0;
+  long rss_kb = 0;
+  long self_rss_kb = 0;
+};
+
+Memory measure(int demo_pid) {
+  Memory m;
+  for (int pid : process_tree(getpid())) {
+    if (pid == demo_pid) continue;  // the demo server is not the application
+    m.pss_kb += rollup_kb(pid, "Pss:");
+    m.rss_kb += rollup_kb(pid, "Rss:");
+  }
+  m.self_rss_kb = rollup_kb(getpid(), "Rss:");
+  return m;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int pages = argc > 1 ? std::atoi(argv[1]) : 100;
+  const int per_page = argc > 2 ? std::atoi(argv[2]) : 20;
+  setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+  testsupport::DemoProcess demo;
+  if (!demo.start({"--captcha", "1234", "--products", std::to_string(pages * per_page), "--page-size",
+                   std::to_string(per_page)})) {
+    fprintf(stderr, "demo did not start\n");
+    return 1;
+  }
+  const std::string flags = "--disable-gpu --no-sandbox " + demo.host_rule();
+  setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
+  QApplication app(argc, argv);
+  QTemporaryDir dir;
+  harness::TestContext ctx;
+  ctx.set_exe_dir(dir.path().toStdString());
+  if (!harness::log_in(ctx.main_browser(), "http://demo.example.com")) {
+    fprintf(stderr, "login failed\n");
+    return 1;
+  }
+  ctx.set_address_text("http://demo.example.com");
+  auto* w = new tools::templates::TemplatesWindow(ctx);
+  w->show();
+  harness::wait_until([] { return false; }, 3000);  // the list loads
+
+  // The demo's pid: the child process listening on its port is not ours to count.
+  int demo_pid = -1;
+  for (int pid : process_tree(getpid())) {
+    QFile f(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (f.open(QIODevice::ReadOnly) && f.readAll().contains("tessaro-demo")) demo_pid = pid;
+  }
+
+  Memory first, last;
+  const QString first_text = QStringLiteral("正在分析第1页");
+  const QString last_text = QStringLiteral("正在分析第%1页").arg(pages);
+  QObject::connect(w, &tools::templates::TemplatesWindow::status_text_changed, [&](const QString& t) {
+    if (t == first_text) first = measure(demo_pid);
+    if (t == last_text) last = measure(demo_pid);
+  });
+  QSignalSpy finished(w, &tools::templates::TemplatesWindow::analysis_finished);
+  QElapsedTimer clock;
+  QTimer::singleShot(0, [&] {
+    clock.start();
+    w->controls().analyse->click();
+  });
+  harness::wait_until([&] { return finished.count() > 0; }, (pages + 1) * 4000 + 600000);
+  const double wall = clock.elapsed() / 1000.0;
+  const double prescribed = (pages + 1) * 4.0;
+  const std::size_t links = w->links().size();
+  const std::size_t expected = static_cast<std::size_t>((pages + 1) * per_page);
+  printf("pages %d, products %d, links collected %zu of %zu\n", pages, pages * per_page, links, expected);
+  printf("wall %.2f s, prescribed waits %.2f s, ratio %.4f (+%.2f%%)\n", wall, prescribed, wall / prescribed,
+         (wall / prescribed - 1) * 100);
+  printf("memory at page 1:   PSS %ld KB (tree), RSS %ld KB (tree), RSS %ld KB (this process)\n", first.pss_kb,
+         first.rss_kb, first.self_rss_kb);
+  printf("memory at page %d: PSS %ld KB (tree), RSS %ld KB (tree), RSS %ld KB (this process)\n", pages, last.pss_kb,
+         last.rss_kb, last.self_rss_kb);
+  if (first.pss_kb > 0)
+    printf("PSS growth page 1 -> %d: %+.1f%%\n", pages, (double(last.pss_kb) / double(first.pss_kb) - 1) * 100);
+  w->close();
+  return links == expected ? 0 : 2;
+}
