@@ -2,7 +2,9 @@
 // time, with an AspNetPager-style pager that posts back.
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "backoffice.h"
 #include "pages.h"
@@ -89,7 +91,8 @@ class ProductListFamily : public Family {
     });
     routes.post(kPath, [this](const Request&, const FormData& form, Response& res) { post_back(form, res); });
     // Shapes the demo for a test or a show: any of products, unreviewed, page_size,
-    // pager (1 shown, 0 none); then everything is reset.
+    // pager (1 shown, 0 none), delay (milliseconds a post-back of the list takes); then
+    // everything is reset.
     routes.public_post("/demo/product-list", [this](const Request&, const FormData& form, Response& res) {
       configure(form, res);
     });
@@ -98,7 +101,8 @@ class ProductListFamily : public Family {
   std::string json() override {
     std::lock_guard lock(mu_);
     std::string j = "\"product_list\": {\"page_size\": " + std::to_string(page_size_) +
-                    ", \"pager\": " + (pager_ ? "true" : "false") + ", \"requests\": [";
+                    ", \"pager\": " + (pager_ ? "true" : "false") + ", \"delay_ms\": " + std::to_string(delay_ms_) +
+                    ", \"requests\": [";
     for (size_t i = 0; i < requests_.size(); ++i) {
       const Request& r = requests_[i];
       j += i ? ",\n    " : "\n    ";
@@ -143,6 +147,7 @@ class ProductListFamily : public Family {
   std::mutex mu_;
   int page_size_;
   bool pager_;
+  int delay_ms_ = 0;  // a slow platform: every post-back of the list takes this long
   std::vector<Request> requests_;
 
   void record(const std::string& method, const std::string& target, const std::string& argument,
@@ -171,6 +176,12 @@ class ProductListFamily : public Family {
       v.page = 1;
     }
     v.page = std::min(v.page, page_count(v.unreviewed));
+    int delay = 0;
+    {
+      std::lock_guard lock(mu_);
+      delay = delay_ms_;
+    }
+    if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
     record("POST", target, argument, v);
     res.set_content(render(v), kHtml);
   }
@@ -210,15 +221,23 @@ class ProductListFamily : public Family {
     });
     int size = page_size();
     int pager = has_pager() ? 1 : 0;
+    int delay = 0;
+    {
+      std::lock_guard lock(mu_);
+      delay = delay_ms_;
+    }
     if (!number("products", 0, 1000000, products) || !number("unreviewed", 0, 1000000, unreviewed) ||
-        !number("page_size", 1, 1000, size) || !number("pager", 0, 1, pager)) {
-      error_page(res, 400, message_page("请求无效", "products、unreviewed 为 0-1000000，page_size 为 1-1000，pager 为 0 或 1。"));
+        !number("page_size", 1, 1000, size) || !number("pager", 0, 1, pager) || !number("delay", 0, 60000, delay)) {
+      error_page(res, 400,
+                 message_page("请求无效", "products、unreviewed 为 0-1000000，page_size 为 1-1000，pager 为 0 或 1，"
+                                          "delay 为 0-60000。"));
       return;
     }
     {
       std::lock_guard lock(mu_);
       page_size_ = size;
       pager_ = pager == 1;
+      delay_ms_ = delay;
     }
     office_.store().set_sample_products(products, unreviewed);
     office_.reset();

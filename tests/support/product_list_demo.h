@@ -15,17 +15,21 @@
 
 #include "demo_process.h"
 #include "tool_harness.h"
+#include "tools/common/journal.h"
+#include "tools/common/journal_store.h"
 
 namespace harness {
 
-// Products that passed review, products waiting for review, products per page and
-// whether the list shows a pager; everything the demo recorded is forgotten.
+// Products that passed review, products waiting for review, products per page, whether
+// the list shows a pager and how long its post-backs take; everything the demo recorded
+// is forgotten.
 inline bool shape_list(const testsupport::DemoProcess& demo, int products, int unreviewed = 0, int page_size = 10,
-                       bool pager = true) {
+                       bool pager = true, int delay_ms = 0) {
   const std::string body = demo.post("/demo/product-list", "products=" + std::to_string(products) +
                                                                "&unreviewed=" + std::to_string(unreviewed) +
                                                                "&page_size=" + std::to_string(page_size) +
-                                                               "&pager=" + (pager ? "1" : "0"));
+                                                               "&pager=" + (pager ? "1" : "0") +
+                                                               "&delay=" + std::to_string(delay_ms));
   return body.find("\"page_size\"") != std::string::npos;
 }
 
@@ -73,5 +77,20 @@ class BoxAnswer {
   QTimer* timer_;
   int answered_ = 0;
 };
+
+// The runs recorded in the journal of exe_dir, newest first, with their items (store
+// keeps the journal open for reading).
+struct JournalRun {
+  tools::journal::RunRow run;
+  std::vector<tools::journal::ItemRow> items;
+};
+inline std::vector<JournalRun> journal_runs(const std::string& exe_dir) {
+  std::string why;
+  auto store = tools::journal::Store::open_for_reading(tools::journal::journal_path(exe_dir), &why);
+  std::vector<JournalRun> out;
+  if (!store) return out;
+  for (const auto& r : store->runs(0, 20)) out.push_back({r, store->items(r.id, {}, 0, 1000)});
+  return out;
+}
 
 }  // namespace harness

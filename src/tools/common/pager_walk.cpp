@@ -8,6 +8,7 @@
 #include "platform/browser_view.h"
 #include "text/text.h"
 #include "tools/common/collect.h"
+#include "tools/common/page_load.h"
 #include "tools/common/tool_window.h"
 
 namespace tools {
@@ -36,7 +37,8 @@ int pager_walk(ToolRun& run, page::PageSnapshot& snap, platform::BrowserView* br
   std::vector<std::string> links;
   for (int i = 1; i <= pages + 1; ++i) {
     snap.run_script("javascript:__doPostBack('AspNetPager1','" + std::to_string(i) + "')", 1);
-    if (!run.wait(kAfterPostBackMs)) return -1;
+    // A slow platform still shows the page asked for before it is read.
+    if (!run.wait(kAfterPostBackMs) || !wait_page_loaded(run, browser)) return -1;
     if (targets.status) targets.status(QStringLiteral("正在分析第%1页").arg(i));
     snap.attach_page(browser);
     collect_all_between(snap.get_body_html(), template_link_start(), kTemplateLinkEnd, links);

@@ -24,9 +24,10 @@ struct PagerWalkTargets {
 };
 
 // P = the options of the pager select "AspNetPager1_input"; then P + 1 passes (one more
-// than the pages offered), each: post back page i, wait 3000 ms, attach, collect the
-// body's template links, wait 1000 ms. Nothing tests whether a page changed. Returns P,
-// or -1 when the run ended during the walk (its window was closed).
+// than the pages offered), each: post back page i, wait 3000 ms (and, while the browser
+// is still loading, until the load ends: wait_page_loaded), attach, collect the body's
+// template links, wait 1000 ms. Nothing tests whether a page changed. Returns P, or -1
+// when the run ended during the walk (its window was closed).
 int pager_walk(ToolRun& run, page::PageSnapshot& snap, platform::BrowserView* browser,
                const PagerWalkTargets& targets);
 

@@ -1,6 +1,7 @@
 #include "tools/status/bulk_status.h"
 
 #include <QElapsedTimer>
+#include <QJsonObject>
 #include <QEventLoop>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -17,6 +18,8 @@
 #include "platform/dialogs.h"
 #include "platform/gbk.h"
 #include "tools/common/bulk_status_parts.h"
+#include "tools/common/journal.h"
+#include "tools/common/page_load.h"
 #include "tools/common/pager_walk.h"
 #include "tools/common/tool_context.h"
 #include "tools/common/tool_window.h"
@@ -87,6 +90,8 @@ void append_line(QPlainTextEdit* box, const std::string& gbk) {
   end.insertText(platform::from_gbk(gbk) + QLatin1Char('\n'));
 }
 
+enum class ListChoice { as_shown, unreviewed };
+
 // One run at a time (the buttons are off during a run; this also covers direct calls).
 bool g_running = false;
 
@@ -109,9 +114,11 @@ void run_bulk_status(ToolContext& ctx, const BulkStatusParts& parts, int index) 
   // The list, then the choice of the review class (modal; the run follows however it
   // is closed).
   ctx.navigate_main(ctx.backoffice_address(kListPath));
+  ListChoice list_choice = ListChoice::as_shown;
   {
     ReviewChoice choice(ctx, owner.data(), ctx.main_title() + QStringLiteral("-") + pressed->text());
     choice.exec();
+    if (choice.switched()) list_choice = ListChoice::unreviewed;
   }
   if (!owner || !pressed || !scratch) return;
   const QString caption = pressed->text();
@@ -142,11 +149,25 @@ void run_bulk_status(ToolContext& ctx, const BulkStatusParts& parts, int index) 
   const std::vector<std::string> ids = ids_from_scratch(platform::to_gbk_crlf(scratch->toPlainText()));
   const std::vector<std::string> groups = group_ids(ids, pages);
 
+  // The journal: one item per status request, keyed by its id group; the platform's
+  // message boxes in the status browser land in the item.
+  QStringList keys;
+  keys.reserve(static_cast<qsizetype>(groups.size()));
+  for (const std::string& g : groups) keys << platform::from_gbk(g);
+  journal::Run record(ctx.exe_dir(), caption, status_browser.data(),
+                      QJsonObject{{"status", code},
+                                  {"list", list_choice == ListChoice::unreviewed ? "unreviewed" : "as shown"},
+                                  {"pages", pages},
+                                  {"ids", static_cast<int>(ids.size())}},
+                      keys);
+
   // 7. Each group posted in the status browser.
   LoadWatch watch(status_browser.data());
-  for (const std::string& group : groups) {
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    const std::string& group = groups[g];
+    record.begin_item(keys[static_cast<qsizetype>(g)]);
     if (status_browser) status_browser->navigate(platform::from_gbk(status_address(ctx.address_text(), group, code)));
-    if (!run.wait(kAfterStatusPageMs)) return;
+    if (!run.wait(kAfterStatusPageMs) || !wait_page_loaded(run, status_browser.data())) return;
     snap.attach_page(status_browser.data());
     watch.arm();
     const bool clicked = snap.click_button("btnSubmit");
@@ -156,6 +177,7 @@ void run_bulk_status(ToolContext& ctx, const BulkStatusParts& parts, int index) 
 
   // 8.
   if (!run.wait(kAfterLastGroupMs)) return;
+  record.end(journal::Ending::finished);
   if (pressed) pressed->setText(caption);
   for (const auto& b : buttons)
     if (b) b->setEnabled(true);

@@ -43,6 +43,7 @@ ReviewChoice::ReviewChoice(ToolContext& ctx, QWidget* owner, const QString& titl
 
 void ReviewChoice::choose_unreviewed() {
   // The owner's going ends the wait; the dialog is the run's own and is still there.
+  switched_ = true;
   ToolRun run(owner_.data());
   page::PageSnapshot& snap = ctx_.pages().snapshot(page::PageObjects::kStatus);
   if (owner_) {

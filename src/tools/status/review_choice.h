@@ -20,6 +20,8 @@ class ReviewChoice : public QDialog {
 
   QLabel* unreviewed_link() const { return unreviewed_; }  // 销售/暂停/禁售未审核通过的商品
   QLabel* reviewed_link() const { return reviewed_; }      // 销售/暂停/禁售审核通过的商品
+  // The first link was chosen (the list was switched to the unreviewed products).
+  bool switched() const { return switched_; }
 
  public slots:
   // The list switched to the products that have not passed review, then closed.
@@ -32,6 +34,7 @@ class ReviewChoice : public QDialog {
   QPointer<QWidget> owner_;
   QLabel* unreviewed_ = nullptr;
   QLabel* reviewed_ = nullptr;
+  bool switched_ = false;
 };
 
 }  // namespace tools::status

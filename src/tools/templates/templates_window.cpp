@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QJsonObject>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -15,6 +16,8 @@
 #include "page/page_snapshot.h"
 #include "platform/browser_view.h"
 #include "platform/gbk.h"
+#include "tools/common/journal.h"
+#include "tools/common/page_load.h"
 #include "tools/common/pager_walk.h"
 #include "tools/common/tool_context.h"
 #include "tools/templates/templates_core.h"
@@ -221,7 +224,7 @@ void TemplatesWindow::type_chosen(int index) {
   if (!run.wait(kBeforeTypeClickMs)) return;
   snap.fire_element_event(radio, "onclick");
   if (index >= 2 && index <= 5) {
-    if (!run.wait(kAfterTypeClickMs)) return;
+    if (!run.wait(kAfterTypeClickMs) || !wait_page_loaded(run, ctx.main_browser())) return;
     c_.vendors->clear();
     snap.attach_page(ctx.main_browser());
     fill_from_select(c_.vendors, "ddlGameCompany");
@@ -243,7 +246,7 @@ void TemplatesWindow::vendor_chosen(int index) {
   const page::Element list = snap.get_select_element(1);
   if (!run.wait(kBeforeVendorChangeMs)) return;
   snap.fire_element_event(list, "onchange");
-  if (!run.wait(kAfterVendorChangeMs)) return;
+  if (!run.wait(kAfterVendorChangeMs) || !wait_page_loaded(run, ctx.main_browser())) return;
   snap.attach_page(ctx.main_browser());
   fill_from_select(c_.templates, "ddlTemplate");
   c_.templates->setCurrentIndex(0);
@@ -261,6 +264,24 @@ void TemplatesWindow::template_chosen(int index) {
 // ---------------------------------------------------------------------------------
 // "2.开始"
 
+QString TemplatesWindow::choice_text() const {
+  QString text = c_.types->currentText();
+  if (c_.types->currentIndex() >= 2)
+    text += QStringLiteral(" / ") + c_.vendors->currentText() + QStringLiteral(" / ") + c_.templates->currentText();
+  return text;
+}
+
+QJsonObject TemplatesWindow::run_settings() const {
+  return QJsonObject{
+      {"type", c_.types->currentText()},
+      {"radio", c_.types->currentIndex() + 1},
+      {"vendor", c_.vendors->currentText()},
+      {"vendor_option", c_.vendors->currentIndex() + 1},
+      {"template", c_.templates->currentText()},
+      {"template_option", c_.templates->currentIndex() + 1},
+  };
+}
+
 void TemplatesWindow::start_applying() {
   ToolContext& ctx = ctx_;
   ToolRun run(this, ctx.main_browser());
@@ -271,18 +292,27 @@ void TemplatesWindow::start_applying() {
   c_.start->setEnabled(false);
   const int total = static_cast<int>(links_.size());
   const std::vector<std::string> links = links_;  // a new analysis may replace the list
+  // The journal: one item per product, keyed by its template link, with the choice it
+  // got.
+  QStringList keys;
+  keys.reserve(total);
+  for (const std::string& l : links) keys << platform::from_gbk(l);
+  journal::Run record(ctx.exe_dir(), QStringLiteral("[完美]设类型模版"), ctx.main_browser(), run_settings(), keys);
 
   for (int n = 1; n <= total; ++n) {
     product_ = n;
-    // 1-3.
+    // 1-3. (The previous product's answer arrives within the first wait: its item is
+    // still open.)
     if (!run.wait(kBeforeProductMs)) return;
+    record.begin_item(keys[n - 1]);
     set_status(QStringLiteral("状态:共%1个正在设置第%2个商品的模版   ").arg(total).arg(n));
     ctx.navigate_main(template_address(ctx.address_text(), links[static_cast<std::size_t>(n - 1)]));
-    if (!run.wait(kAfterNavigationMs)) return;
+    if (!run.wait(kAfterNavigationMs) || !wait_page_loaded(run, ctx.main_browser())) return;
 
     // 4. The choice as the lists show it now.
     const ApplyPlan plan =
         plan_for(c_.types->currentIndex(), c_.vendors->currentIndex(), c_.templates->currentIndex());
+    record.set_detail(choice_text());
     const std::string r = std::to_string(plan.radio);
     attach();
     snap.check_radio(r);
@@ -296,14 +326,14 @@ void TemplatesWindow::start_applying() {
       page::Element element = snap.get_radio_element(plan.radio);
       if (!run.wait(kBeforeRadioClickMs)) return;
       snap.fire_element_event(element, "onclick");
-      if (!run.wait(kAfterRadioClickMs)) return;
+      if (!run.wait(kAfterRadioClickMs) || !wait_page_loaded(run, ctx.main_browser())) return;
       // 5.2 The vendor; its change posts back and fills the template list.
       attach();
       snap.select_option("ddlGameCompany", plan.vendor_option);
       element = snap.get_select_element(1);
       if (!run.wait(kBeforeListChangeMs)) return;
       snap.fire_element_event(element, "onchange");
-      if (!run.wait(kAfterVendorListChangeMs)) return;
+      if (!run.wait(kAfterVendorListChangeMs) || !wait_page_loaded(run, ctx.main_browser())) return;
       // 5.3 The template.
       attach();
       snap.select_option("ddlTemplate", plan.template_option);
@@ -320,15 +350,16 @@ void TemplatesWindow::start_applying() {
       const page::Element element = snap.get_radio_element(plan.radio);
       if (!run.wait(kBeforeRadioClickMs)) return;
       snap.fire_element_event(element, "onclick");
-      if (!run.wait(kBeforeSubmitMs)) return;
-      // The radio's post-back may have replaced the page by now: submit on the page
-      // that is there.
+      if (!run.wait(kBeforeSubmitMs) || !wait_page_loaded(run, ctx.main_browser())) return;
+      // The radio's post-back has replaced the page by now (or is about to): submit on
+      // the page that is there.
       attach();
       snap.click_button("btnSubmit");
     }
     if (!run.alive()) return;
   }
 
+  record.end(journal::Ending::finished);
   c_.start->setEnabled(true);
   set_status(QStringLiteral("状态:商品模版设置完毕"));
   run.enable_browser_input();

@@ -3,6 +3,7 @@
 // product's template page; the three lists are filled from a real template page as the
 // user chooses; "2.开始" applies the choice to every collected product.
 
+#include <QJsonObject>
 #include <QString>
 
 #include <random>
@@ -72,6 +73,9 @@ class TemplatesWindow : public ToolWindow {
   // Empties list and fills it with the options of the select key on the page attached.
   void fill_from_select(QComboBox* list, const char* key);
   void new_tutorial_colour();
+  // The choice as the lists show it ("接口直冲 / 腾讯游戏 / …"), and for the journal.
+  QString choice_text() const;
+  QJsonObject run_settings() const;
 
   ToolContext& ctx_;
   Controls c_;

@@ -124,6 +124,8 @@ class BulkStatus : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(g_demo && g_demo->port() > 0);
     ASSERT_TRUE(logged_in_);
+    ASSERT_TRUE(dir_.isValid());
+    ctx_->set_exe_dir(dir_.path().toStdString());
     ctx_->set_address_text(kDemoRoot);
     platform::set_wait_scale(kScale);
     main_ = std::make_unique<MainStandIn>(*ctx_);
@@ -183,6 +185,7 @@ class BulkStatus : public ::testing::Test {
 
   static inline harness::TestContext* ctx_ = nullptr;
   static inline bool logged_in_ = false;
+  QTemporaryDir dir_;
   std::unique_ptr<MainStandIn> main_;
 };
 
@@ -220,6 +223,14 @@ TEST_F(BulkStatus, ThreePagesOfTenTenAndFiveGiveThreeRequestsOfTenIds) {
   EXPECT_TRUE(input_off);
   EXPECT_EQ(done, u("销售全部商品处理完毕！"));
   expect_captions_back();
+  // The journal: one item per request, keyed by its id group.
+  const auto runs = harness::journal_runs(dir_.path().toStdString());
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].run.tool, "销售全部商品");
+  EXPECT_EQ(runs[0].run.ending, "finished");
+  EXPECT_NE(runs[0].run.settings_json.find("\"status\":1"), std::string::npos) << runs[0].run.settings_json;
+  ASSERT_EQ(runs[0].items.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(QString::fromStdString(runs[0].items[i].key), sent[i].pid.mid(1));
   // The scratch box holds the walk's links; the status browser was never shown.
   EXPECT_EQ(main_->parts.scratch->toPlainText().count("SelfProduct/ProductTemplate.aspx?PID="), 30);
   EXPECT_FALSE(main_->parts.status_browser->isVisible());
@@ -261,6 +272,10 @@ TEST_F(BulkStatus, TheFirstReviewLinkSwitchesToTheUnreviewedProducts) {
   EXPECT_EQ(statuses[12], "0");
   EXPECT_EQ(statuses[13], "2");
   expect_captions_back();
+  const auto runs = harness::journal_runs(dir_.path().toStdString());
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].run.tool, "禁售全部商品");
+  EXPECT_NE(runs[0].run.settings_json.find("\"list\":\"unreviewed\""), std::string::npos);
 }
 
 TEST_F(BulkStatus, ClosingTheChoiceWindowLeavesTheListAsItIs) {
@@ -295,6 +310,13 @@ TEST_F(BulkStatus, NoPagerOrNoProductsSendNothingAndTheDoneMessageFollows) {
     EXPECT_EQ(harness::list_postbacks(*g_demo, "AspNetPager1").size(), pager ? 2 : 1);
     EXPECT_EQ(done, u("销售全部商品处理完毕！"));
     expect_captions_back();
+  }
+  // Both runs recorded, without items.
+  const auto runs = harness::journal_runs(dir_.path().toStdString());
+  ASSERT_EQ(runs.size(), 2u);
+  for (const auto& r : runs) {
+    EXPECT_EQ(r.run.ending, "finished");
+    EXPECT_TRUE(r.items.empty());
   }
 }
 
@@ -365,7 +387,9 @@ TEST_F(BulkStatus, TheMainWindowsButtonsRunItWithItsHiddenBrowser) {
   w.set_address_text(kDemoRoot);
   QPushButton* pause = nullptr;
   for (QPushButton* b : w.findChildren<QPushButton*>()) {
-    if (kCaptions.contains(b->text())) EXPECT_TRUE(b->isEnabled()) << b->text().toStdString();
+    if (kCaptions.contains(b->text())) {
+      EXPECT_TRUE(b->isEnabled()) << b->text().toStdString();
+    }
     if (b->text() == kCaptions[1]) pause = b;
   }
   ASSERT_NE(pause, nullptr);

@@ -343,6 +343,26 @@ TEST_F(Templates, ApplyingSetsEveryProductAsChosen) {
     EXPECT_EQ(v.toObject()["template_option"].toInt(), 2);
   }
   EXPECT_EQ(sent[3].toObject()["product"].toInt(), 3);
+  // The journal: one item per product, keyed by its template link, with the choice.
+  const auto runs = harness::journal_runs(dir_.path().toStdString());
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].run.tool, "[完美]设类型模版");
+  EXPECT_EQ(runs[0].run.ending, "finished");
+  EXPECT_EQ(runs[0].run.items_todo, 4);
+  ASSERT_EQ(runs[0].items.size(), 4u);
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(QString::fromStdString(runs[0].items[i].key), (links_of(1, 3) + links_of(3, 3))[static_cast<int>(i)]);
+    EXPECT_EQ(QString::fromStdString(runs[0].items[i].detail), u("接口直冲 / 腾讯游戏 / 腾讯游戏-接口直冲模版B"));
+  }
+}
+
+TEST_F(Templates, ASlowPlatformsPagesAreEachReadOnceLoaded) {
+  // Each post-back takes 0.7 s, longer than the walk's (shortened) 0.3 s wait.
+  ASSERT_TRUE(harness::shape_list(*g_demo, 25, 0, 10, true, 700));
+  TemplatesWindow* w = open_window();
+  ASSERT_TRUE(analyse(w));
+  EXPECT_EQ(links(w), links_of(1, 25) + links_of(21, 25));
+  EXPECT_EQ(harness::list_postbacks(*g_demo, "AspNetPager1"), (QStringList{"1", "2", "3", "4"}));
 }
 
 TEST_F(Templates, NumberSelectionLeavesTheListsDisabledAndSetsTheSecondRadio) {
@@ -519,6 +539,12 @@ TEST_F(Templates, TheMainWindowGoingDuringEachRunEndsNothingBadly) {
     }
     ASSERT_TRUE(harness::wait_until([&] { return ended; }, 60000));
     EXPECT_EQ(ctx.main_browser(), nullptr);
+    if (phase == 2) {
+      // The run went on without a browser to its end.
+      const auto runs = harness::journal_runs(dir_.path().toStdString());
+      ASSERT_FALSE(runs.empty());
+      EXPECT_EQ(runs[0].run.ending, "finished");
+    }
     ASSERT_FALSE(guard.isNull());
     w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
