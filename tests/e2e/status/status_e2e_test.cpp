@@ -426,3 +426,51 @@ TEST_F(BulkStatus, TheMainWindowsButtonsRunItWithItsHiddenBrowser) {
 }
 
 }  // namespace
+
+namespace {
+
+// The review choice and the main window during a run, for the user guide (written only
+// when TESSARO_SCREENSHOT_DIR is set).
+TEST_F(BulkStatus, Screenshots) {
+  const QString docs = qEnvironmentVariable("TESSARO_SCREENSHOT_DIR");
+  if (docs.isEmpty()) GTEST_SKIP() << "TESSARO_SCREENSHOT_DIR not set";
+  main_.reset();
+  ASSERT_TRUE(harness::shape_list(*g_demo, 25));
+  QTemporaryDir dir;
+  app::MainWindow w(dir.path().toStdString());
+  w.show();
+  ASSERT_TRUE(w.start_up());
+  w.set_address_text(kDemoRoot);
+  QPushButton* sell = nullptr;
+  for (QPushButton* b : w.findChildren<QPushButton*>())
+    if (b->text() == kCaptions[0]) sell = b;
+  ASSERT_NE(sell, nullptr);
+  bool returned = false;
+  bool choice_taken = false;
+  bool main_taken = false;
+  harness::BoxAnswer answer(u("信息："), nullptr);
+  QTimer shoot;
+  QObject::connect(&shoot, &QTimer::timeout, [&] {
+    ReviewChoice* choice = visible_choice();
+    platform::BrowserView* b = w.main_browser();
+    if (!choice_taken && choice && b->url().path() == "/SelfProduct/SelfProductList.aspx" && b->ready_state() == 4) {
+      choice_taken = true;
+      EXPECT_TRUE(choice->grab().save(docs + "/status-choice.png"));
+      emit choice->reviewed_link()->linkActivated("choose");
+    }
+    if (!main_taken && sell->text() == u("正在分析第2页")) {
+      main_taken = true;
+      EXPECT_TRUE(w.grab().save(docs + "/status.png"));
+    }
+  });
+  shoot.start(5);
+  QTimer::singleShot(0, [&] {
+    sell->click();
+    returned = true;
+  });
+  ASSERT_TRUE(harness::wait_until([&] { return returned; }, 60000));
+  EXPECT_TRUE(choice_taken);
+  EXPECT_TRUE(main_taken);
+}
+
+}  // namespace
