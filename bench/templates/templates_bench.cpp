@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "product_list_demo.h"
 #include "tool_harness.h"
@@ -102,12 +104,19 @@ int main(int argc, char** argv) {
     if (f.open(QIODevice::ReadOnly) && f.readAll().contains("tessaro-demo")) demo_pid = pid;
   }
 
+  // Memory at page 1, at page 100 and at a few pages in between (the curve shows
+  // whether anything grows with the pages walked).
   Memory first, last;
-  const QString first_text = QStringLiteral("正在分析第1页");
-  const QString last_text = QStringLiteral("正在分析第%1页").arg(pages);
+  std::vector<std::pair<int, Memory>> samples;
+  const QString prefix = QStringLiteral("正在分析第");
   QObject::connect(w, &tools::templates::TemplatesWindow::status_text_changed, [&](const QString& t) {
-    if (t == first_text) first = measure(demo_pid);
-    if (t == last_text) last = measure(demo_pid);
+    if (!t.startsWith(prefix)) return;
+    const int page = t.mid(prefix.size()).chopped(1).toInt();
+    if (page == 1 || page == pages || page % 10 == 0 || page == 2 || page == 5) {
+      samples.emplace_back(page, measure(demo_pid));
+      if (page == 1) first = samples.back().second;
+      if (page == pages) last = samples.back().second;
+    }
   });
   QSignalSpy finished(w, &tools::templates::TemplatesWindow::analysis_finished);
   QElapsedTimer clock;
@@ -127,8 +136,30 @@ int main(int argc, char** argv) {
          first.rss_kb, first.self_rss_kb);
   printf("memory at page %d: PSS %ld KB (tree), RSS %ld KB (tree), RSS %ld KB (this process)\n", pages, last.pss_kb,
          last.rss_kb, last.self_rss_kb);
+  for (const auto& [page, m] : samples)
+    printf("  page %3d: PSS %ld KB, RSS %ld KB (tree), RSS %ld KB (this process)\n", page, m.pss_kb, m.rss_kb,
+           m.self_rss_kb);
   if (first.pss_kb > 0)
     printf("PSS growth page 1 -> %d: %+.1f%%\n", pages, (double(last.pss_kb) / double(first.pss_kb) - 1) * 100);
+
+  // Baseline in the same process: the same post-backs without the tool (each page's
+  // load awaited, no collection), to tell the engine's own growth from the tool's.
   w->close();
+  platform::BrowserView* view = ctx.main_browser();
+  harness::load(view, QStringLiteral("http://demo.example.com/SelfProduct/SelfProductList.aspx"));
+  harness::wait_until([] { return false; }, 1000);
+  const Memory base_first = measure(demo_pid);
+  for (int i = 1; i <= pages + 1; ++i) {
+    QSignalSpy loaded(view, &QWebEngineView::loadFinished);
+    harness::page_script(view, QStringLiteral("__doPostBack('AspNetPager1','%1'); true").arg(i));
+    harness::wait_until([&] { return loaded.count() > 0; }, 15000);
+    harness::wait_until([] { return false; }, 100);
+  }
+  harness::wait_until([] { return false; }, 1000);
+  const Memory base_last = measure(demo_pid);
+  printf("baseline, the same %d post-backs without the tool: PSS %ld -> %ld KB (%+.1f%%), RSS %ld -> %ld KB (tree)\n",
+         pages + 1, base_first.pss_kb, base_last.pss_kb,
+         base_first.pss_kb > 0 ? (double(base_last.pss_kb) / double(base_first.pss_kb) - 1) * 100 : 0.0,
+         base_first.rss_kb, base_last.rss_kb);
   return links == expected ? 0 : 2;
 }

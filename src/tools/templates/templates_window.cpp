@@ -187,6 +187,11 @@ void TemplatesWindow::analyse() {
   if (links_.empty()) {
     // Nothing to show or to set: the browser is the user's again.
     set_status(QStringLiteral("状态:未找到商品"));
+    // No template page to choose on, nothing to apply (also after an earlier analysis
+    // that found some).
+    for (QWidget* w : {static_cast<QWidget*>(c_.start), static_cast<QWidget*>(c_.types),
+                       static_cast<QWidget*>(c_.vendors), static_cast<QWidget*>(c_.templates)})
+      w->setEnabled(false);
     c_.analyse->setEnabled(true);
     run.enable_browser_input();
     emit analysis_finished();

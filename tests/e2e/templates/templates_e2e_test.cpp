@@ -410,10 +410,17 @@ TEST_F(Templates, CardCodesWithoutAnyChoiceIsTheFirstRadio) {
 // Bad input
 
 TEST_F(Templates, AListWithoutProductsFindsNothingAndNavigatesNowhere) {
-  ASSERT_TRUE(harness::shape_list(*g_demo, 0));
+  // After an analysis that found products, one that finds none.
+  ASSERT_TRUE(harness::shape_list(*g_demo, 2));
   TemplatesWindow* w = open_window();
   ASSERT_TRUE(analyse(w));
   const auto& c = w->controls();
+  ASSERT_TRUE(c.start->isEnabled());
+  ASSERT_TRUE(harness::wait_until([] { return browser_pid() == "1" && ctx_->main_browser()->ready_state() == 4; }));
+  ASSERT_TRUE(harness::shape_list(*g_demo, 0));
+  ctx_->navigate_main(std::string(kDemoRoot) + "/SelfProduct/SelfProductList.aspx");
+  ASSERT_TRUE(harness::wait_until([] { return on_list(*ctx_); }));
+  ASSERT_TRUE(analyse(w));
   EXPECT_EQ(c.status->text(), u("状态:未找到商品"));
   EXPECT_FALSE(c.start->isEnabled());
   EXPECT_TRUE(c.analyse->isEnabled());
