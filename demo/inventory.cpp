@@ -119,8 +119,6 @@ std::vector<std::string> card_lines(const std::string& content) {
   return lines;
 }
 
-std::string checked(bool on) { return on ? " checked=\"checked\"" : ""; }
-
 class InventoryFamily : public Family {
  public:
   explicit InventoryFamily(BackOffice& office) : office_(office) { add_samples(); }

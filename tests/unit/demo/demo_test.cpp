@@ -80,8 +80,11 @@ TEST(DemoLogin, EachThemeHasItsOwnFieldNames) {
     EXPECT_NE(page.find("name=\"Password2\" type=\"password\" id=\"Password2\""), std::string::npos);
     EXPECT_NE(page.find("id=\"inside\""), std::string::npos);
     EXPECT_NE(page.find("src=\"/Handler.ashx\""), std::string::npos);
-    for (int other = 1; other <= 4; ++other)
-      if (other != theme) EXPECT_EQ(page.find("Theme" + std::to_string(other) + "$"), std::string::npos);
+    for (int other = 1; other <= 4; ++other) {
+      if (other != theme) {
+        EXPECT_EQ(page.find("Theme" + std::to_string(other) + "$"), std::string::npos);
+      }
+    }
     // Another theme's field does not count; the right one logs in.
     Browser wrong(d.port());
     EXPECT_FALSE(wrong.login(theme % 4 + 1, "1234"));
