@@ -101,6 +101,8 @@ BackOffice::BackOffice(Options options)
   families_.push_back(make_product_list_family(*this));
   families_.push_back(make_product_template_family(*this));
   families_.push_back(make_product_status_family(*this));
+  families_.push_back(make_subaccount_family(*this));
+  families_.push_back(make_pricing_family(*this));
 }
 
 BackOffice::~BackOffice() = default;

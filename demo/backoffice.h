@@ -124,5 +124,10 @@ std::unique_ptr<Family> make_orders_family(BackOffice& office);      // manual o
 std::unique_ptr<Family> make_product_list_family(BackOffice& office);      // the product list and its pager
 std::unique_ptr<Family> make_product_template_family(BackOffice& office);  // a product's type and template
 std::unique_ptr<Family> make_product_status_family(BackOffice& office);    // sale status of listed products
+std::unique_ptr<Family> make_subaccount_family(BackOffice& office);  // sub-customers and their registration
+std::unique_ptr<Family> make_pricing_family(BackOffice& office);     // regional stock and level prices
+
+// The links that the pricing family adds to a product's row of the product list.
+std::string pricing_row_links(const Product& p, bool unreviewed);
 
 }  // namespace demo

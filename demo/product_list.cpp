@@ -249,11 +249,11 @@ class ProductListFamily : public Family {
 
   // The operation links of a product's row. Pages that act on single products (the
   // template dialog, stock, prices) add their links here.
-  static std::string row_operations(const Product& p, bool /*unreviewed*/) {
+  static std::string row_operations(const Product& p, bool unreviewed) {
     const std::string id = std::to_string(p.id);
     return "<a href=\"javascript:void(0)\" onclick=\"openDialog({title:'类型/模板', iframe:{src:'SelfProduct/"
            "ProductTemplate.aspx?PID=" +
-           id + "'}, width:560, height:380}); return false;\">类型/模板</a>";
+           id + "'}, width:560, height:380}); return false;\">类型/模板</a>" + pricing_row_links(p, unreviewed);
   }
 
   std::string render(const ListView& v) {
