@@ -226,6 +226,9 @@ TEST_F(Shell, WindowsTitlesCaptionsAndBrowserWindowRules) {
   // The customer tools are part of this build.
   EXPECT_TRUE(button_with(u("投诉批量处理"))->isEnabled());
   EXPECT_TRUE(button_with(u("订单自动处理"))->isEnabled());
+  // So are the registration and pricing tools.
+  EXPECT_TRUE(button_with(u("[hot]批量注册"))->isEnabled());
+  EXPECT_TRUE(button_with(u("自动库存+定价"))->isEnabled());
   // The status buttons' captions change during a run: no fixed name.
   for (const char* caption : {"销售全部商品", "暂停全部商品", "禁售全部商品"})
     EXPECT_TRUE(button_with(u(caption))->accessibleName().isEmpty()) << caption;

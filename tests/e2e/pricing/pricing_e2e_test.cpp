@@ -1,0 +1,439 @@
+// The pricing window against the demo back office, in process: the unreviewed product
+// list in the main browser, 19 rows a page, the stock step and the price form in the
+// list's dialog; waits shortened.
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+#include "app/main_window.h"
+#include "app/process_exit.h"
+#include "page/confirmer.h"
+#include "platform/browser_view.h"
+#include "platform/dialogs.h"
+#include "platform/script_boxes.h"
+#include "platform/waits.h"
+#include "product_list_demo.h"
+#include "qt_test_hooks.h"
+#include "tools/pricing/open_pricing.h"
+#include "tools/pricing/pricing_window.h"
+
+using tools::pricing::PricingWindow;
+
+namespace {
+
+testsupport::DemoProcess* g_demo = nullptr;
+const char* kDemoRoot = "http://demo.example.com";
+std::vector<int> g_exit_codes;
+
+QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+
+}  // namespace
+
+void tessaro_test_before_app(std::vector<std::string>& args) {
+  app::set_exit_handler([](int code) { g_exit_codes.push_back(code); });
+  g_demo = new testsupport::DemoProcess;
+  if (!g_demo->start({"--captcha", "1234"})) {
+    fprintf(stderr, "demo back office did not start\n");
+    return;
+  }
+  args.push_back(g_demo->host_rule());
+}
+
+void tessaro_test_after_all() {
+  delete g_demo;
+  g_demo = nullptr;
+}
+
+namespace {
+
+const QString kAnswers = u("地区库存添加成功！ / 价格设置成功！");
+
+struct PriceSet {
+  int product;
+  QString purchase, level1, level2, level3, set;
+  bool accepted;
+};
+
+std::vector<PriceSet> price_sets() {
+  std::vector<PriceSet> out;
+  for (const QJsonValue& v : harness::demo_state(*g_demo)["price_sets"].toArray()) {
+    const QJsonObject o = v.toObject();
+    out.push_back({o["product"].toInt(), o["txtPurchase"].toString(), o["txtLevelPrice1"].toString(),
+                   o["txtLevelPrice2"].toString(), o["txtLevelPrice3"].toString(), o["set"].toString(),
+                   o["accepted"].toBool()});
+  }
+  return out;
+}
+
+std::vector<int> products_priced() {
+  std::vector<int> ids;
+  for (const PriceSet& s : price_sets()) ids.push_back(s.product);
+  return ids;
+}
+
+// Product ids from first to last.
+std::vector<int> ids(int first, int last) {
+  std::vector<int> out;
+  for (int i = first; i <= last; ++i) out.push_back(i);
+  return out;
+}
+
+class Pricing : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ctx_ = new harness::TestContext;
+    logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
+  }
+  static void TearDownTestSuite() {
+    delete ctx_;
+    ctx_ = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(g_demo && g_demo->port() > 0);
+    ASSERT_TRUE(logged_in_);
+    ASSERT_TRUE(dir_.isValid());
+    ctx_->set_exe_dir(dir_.path().toStdString());
+    ctx_->set_address_text(kDemoRoot);
+    // 45 products waiting for review: pages of 19, 19 and 7.
+    ASSERT_TRUE(harness::shape_list(*g_demo, 0, 45, 19, true));
+    platform::set_wait_scale(0.05);
+    // The platform's boxes are answered quickly by a confirmer of the test's own (the
+    // run's one on the main browser keeps its 700 ms).
+    page::confirm_web_dialogs(&fast_, platform::kWebMessageTitle, platform::kOkCaption, false, 50);
+  }
+
+  void TearDown() override {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (qobject_cast<PricingWindow*>(w)) w->close();
+    harness::wait_until([] {
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<PricingWindow*>(w)) return false;
+      return true;
+    });
+    page::confirm_web_dialogs(&fast_, QString(), QString(), true);
+    platform::set_wait_scale(1.0);
+  }
+
+  // The unreviewed products in the main browser, on page n of the list.
+  static bool show_unreviewed(platform::BrowserView* browser, int page = 1) {
+    if (!harness::load(browser, QString(kDemoRoot) + "/SelfProduct/SelfProductList.aspx")) return false;
+    auto post_back = [browser](const QString& script) {
+      QSignalSpy loaded(browser, &QWebEngineView::loadFinished);
+      harness::page_script(browser, script + "; true");
+      return harness::wait_until([&] { return loaded.count() > 0; });
+    };
+    if (!post_back("__doPostBack('lbtn22','')")) return false;
+    if (page > 1 && !post_back(QStringLiteral("__doPostBack('AspNetPager1','%1')").arg(page))) return false;
+    return true;
+  }
+
+  PricingWindow* open_window() {
+    auto* w = new PricingWindow(*ctx_);
+    w->show();
+    return w;
+  }
+
+  // Presses "确认定价"; stop_at(row, page) says when to press "停止定价" as a row begins.
+  static bool run(PricingWindow* w, const std::function<bool(int, int)>& stop_at, int runs = 1) {
+    QSignalSpy finished(w, &PricingWindow::run_finished);
+    QObject::connect(w, &PricingWindow::row_started, w, [w, stop_at](int row, int page) {
+      if (stop_at(row, page)) QTimer::singleShot(0, w->controls().stop, &QPushButton::click);
+    });
+    QTimer::singleShot(0, w->controls().start, &QPushButton::click);
+    return harness::wait_until([&] { return finished.count() >= runs; }, 120000);
+  }
+
+  static inline harness::TestContext* ctx_ = nullptr;
+  static inline bool logged_in_ = false;
+  QTemporaryDir dir_;
+  QWidget fast_;
+};
+
+TEST_F(Pricing, TheWindowOpensWithTheDesignValuesAndTheMainButtonsAlert) {
+  // The confirmer that start-up runs on the main browser answers the alert.
+  page::confirm_web_dialogs(&fast_, QString(), QString(), true);
+  page::confirm_web_dialogs(ctx_->main_browser(), platform::kWebMessageTitle, platform::kOkCaption, false, 500);
+  ASSERT_TRUE(show_unreviewed(ctx_->main_browser()));
+  QStringList alerts;
+  QList<QWidget*> owners;
+  bool by_confirmer = false;
+  auto* boxes = platform::ScriptBoxes::instance();
+  QMetaObject::Connection opened = QObject::connect(
+      boxes, &platform::ScriptBoxes::opened, [&](quint64, QWidget* browser, platform::ScriptBoxKind, const QString& t) {
+        alerts << t;
+        owners << browser;
+      });
+  QMetaObject::Connection answered = QObject::connect(
+      boxes, &platform::ScriptBoxes::answered, [&](quint64, const QString&, bool c) { by_confirmer = c; });
+  tools::pricing::open_pricing(*ctx_);
+  QObject::disconnect(opened);
+  QObject::disconnect(answered);
+  EXPECT_EQ(alerts, QStringList{u("注意：请注意将网页浏览框页面调到【未通过审核的商品】")});
+  EXPECT_EQ(owners, QList<QWidget*>{ctx_->main_browser()});
+  EXPECT_TRUE(by_confirmer);
+
+  PricingWindow* w = nullptr;
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (auto* p = qobject_cast<PricingWindow*>(t)) w = p;
+  ASSERT_NE(w, nullptr);
+  const auto& c = w->controls();
+  EXPECT_EQ(w->windowTitle(), u("Quillory-TessaroV4.3正式版-全自动定价"));
+  EXPECT_EQ(c.purchase->text(), "10");
+  EXPECT_EQ(c.addition->text(), "0.3");
+  EXPECT_TRUE(c.purchase_discount->text().isEmpty());
+  EXPECT_TRUE(c.face_value_discount->text().isEmpty());
+  ASSERT_EQ(c.mode->count(), 3);
+  EXPECT_EQ(c.mode->itemText(0), u("1、按直接累加递增"));
+  EXPECT_EQ(c.mode->itemText(1), u("2、按进价折扣递增"));
+  EXPECT_EQ(c.mode->itemText(2), u("3、按面值折扣递增"));
+  EXPECT_EQ(c.mode->currentIndex(), 0);
+  EXPECT_EQ(c.start->text(), u("确认定价"));
+  EXPECT_EQ(c.stop->text(), u("停止定价"));
+  EXPECT_TRUE(c.start->isEnabled());
+  EXPECT_FALSE(c.stop->isEnabled());
+  // Every control is found by its caption.
+  const std::pair<QWidget*, QString> labelled[] = {
+      {c.purchase, u("进价：")},
+      {c.mode, u("自动填写：")},
+      {c.addition, u("按直接累加递增")},
+      {c.purchase_discount, u("按进价折扣递增")},
+      {c.face_value_discount, u("按面值折扣递增")}};
+  for (const auto& [control, caption] : labelled) {
+    bool found = false;
+    for (QLabel* l : w->findChildren<QLabel*>()) found = found || (l->buddy() == control && l->text() == caption);
+    EXPECT_TRUE(found) << caption.toStdString();
+  }
+  for (const QString& unit : {u("元"), u("%")}) {
+    bool found = false;
+    for (QLabel* l : w->findChildren<QLabel*>()) found = found || l->text() == unit;
+    EXPECT_TRUE(found) << unit.toStdString();
+  }
+  EXPECT_TRUE(QDir(dir_.path() + "/data").exists());
+
+  // Closing the window stops the main browser's confirmer, the one start-up started.
+  EXPECT_EQ(page::confirm_period(ctx_->main_browser()), 500);
+  w->close();
+  EXPECT_EQ(page::confirm_period(ctx_->main_browser()), 0);
+}
+
+TEST_F(Pricing, ModeTwoFillsOnlyItsBoxRowByRowAndAfterRow19TurnsToTheNextPagersOption) {
+  ASSERT_TRUE(show_unreviewed(ctx_->main_browser(), 2));
+  PricingWindow* w = open_window();
+  const auto& c = w->controls();
+  c.purchase->setText("12");
+  c.mode->setCurrentIndex(1);
+  c.purchase_discount->setText("95");
+  c.face_value_discount->setText("7");
+  QList<QPair<int, int>> rows;
+  QObject::connect(w, &PricingWindow::row_started, w, [&](int row, int page) {
+    rows << qMakePair(row, page);
+    if (row == 2) {
+      // During the run: the confirmer at 700 ms, the buttons swapped, browser input off.
+      EXPECT_EQ(page::confirm_period(ctx_->main_browser()), 700);
+      EXPECT_FALSE(c.start->isEnabled());
+      EXPECT_TRUE(c.stop->isEnabled());
+      EXPECT_FALSE(ctx_->main_browser()->input_enabled());
+    }
+  });
+  ASSERT_TRUE(run(w, [](int row, int page) { return row == 1 && page == 3; }));
+
+  // Rows 1-19 of page 2 (products 20-38), then row 1 of page 3 (product 39), stopped.
+  QList<QPair<int, int>> expected;
+  for (int r = 1; r <= 19; ++r) expected << qMakePair(r, 2);
+  expected << qMakePair(1, 3);
+  EXPECT_EQ(rows, expected);
+  std::vector<int> want = ids(20, 38);
+  want.push_back(39);
+  EXPECT_EQ(products_priced(), want);
+  for (const PriceSet& s : price_sets()) {
+    EXPECT_EQ(s.purchase, "12");
+    EXPECT_EQ(s.level1, "");
+    EXPECT_EQ(s.level2, "95");
+    EXPECT_EQ(s.level3, "");
+    EXPECT_EQ(s.set, "22");
+    EXPECT_TRUE(s.accepted);
+  }
+  EXPECT_EQ(harness::demo_state(*g_demo)["area_stock"].toArray().size(), 20);
+  // The page turn: option 3 chosen and the fourth select's onchange fired (its post-back).
+  EXPECT_EQ(harness::list_postbacks(*g_demo, "AspNetPager1"), (QStringList{"2", "3"}));
+
+  EXPECT_GE(w->row_count(), 100001);  // stopped (the stopped row still adds its 1)
+  EXPECT_TRUE(c.start->isEnabled());
+  EXPECT_FALSE(c.stop->isEnabled());
+  EXPECT_TRUE(ctx_->main_browser()->input_enabled());
+
+  // The journal: one item per row, keyed by page and row, with the platform's answers.
+  const auto runs = harness::journal_runs(dir_.path().toStdString());
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].run.tool, "自动库存+定价");
+  EXPECT_EQ(runs[0].run.ending, "stopped");
+  EXPECT_NE(runs[0].run.settings_json.find("\"purchase_discount\":\"95\""), std::string::npos);
+  ASSERT_EQ(runs[0].items.size(), 20u);
+  EXPECT_EQ(runs[0].items[0].key, "第2页第1行");
+  EXPECT_EQ(runs[0].items[18].key, "第2页第19行");
+  EXPECT_EQ(runs[0].items[19].key, "第3页第1行");
+  for (const auto& item : runs[0].items) EXPECT_EQ(QString::fromStdString(item.answer.value_or("")), kAnswers);
+}
+
+TEST_F(Pricing, WithoutAPagerRow19IsFollowedByRow1OfTheSamePage) {
+  ASSERT_TRUE(harness::shape_list(*g_demo, 0, 25, 19, false));
+  ASSERT_TRUE(show_unreviewed(ctx_->main_browser()));
+  PricingWindow* w = open_window();
+  int rounds = 0;
+  ASSERT_TRUE(run(w, [&](int row, int) { return row == 2 && ++rounds == 2; }));
+  std::vector<int> want = ids(1, 19);
+  want.push_back(1);
+  want.push_back(2);
+  EXPECT_EQ(products_priced(), want);
+  for (const PriceSet& s : price_sets()) {
+    EXPECT_EQ(s.level1, "0.3");  // mode 1, the design values
+    EXPECT_EQ(s.purchase, "10");
+    EXPECT_EQ(s.set, "11");
+  }
+  EXPECT_TRUE(harness::list_postbacks(*g_demo, "AspNetPager1").isEmpty());
+}
+
+TEST_F(Pricing, StopAndStartAgainBeginsAtRowOneAlsoWhenPressedBeforeTheStoppedRowEnds) {
+  ASSERT_TRUE(show_unreviewed(ctx_->main_browser()));
+  PricingWindow* w = open_window();
+  const auto& c = w->controls();
+  int starts = 0;
+  QList<int> rows;
+  QObject::connect(w, &PricingWindow::row_started, w, [&](int row, int) {
+    rows << row;
+    if (row == 1) ++starts;
+    if (row == 3 && starts == 1) {
+      // Stop, and "确认定价" at once: the new run follows the stopped row.
+      QTimer::singleShot(0, c.stop, [&] {
+        QTest::mouseClick(c.stop, Qt::LeftButton);
+        EXPECT_TRUE(c.start->isEnabled());
+        QTest::mouseClick(c.start, Qt::LeftButton);
+      });
+    }
+  });
+  ASSERT_TRUE(run(w, [&](int row, int) { return row == 2 && starts == 2; }, 2));
+  EXPECT_EQ(rows, (QList<int>{1, 2, 3, 1, 2}));
+  EXPECT_EQ(products_priced(), (std::vector<int>{1, 2, 3, 1, 2}));
+  const auto runs = harness::journal_runs(dir_.path().toStdString());
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[1].items.size(), 3u);
+  EXPECT_EQ(runs[0].items.size(), 2u);
+  EXPECT_EQ(runs[0].items[0].key, "第1页第1行");
+}
+
+TEST_F(Pricing, ClosingTheWindowDuringARunEndsItAndGivesTheBrowserBack) {
+  ASSERT_TRUE(show_unreviewed(ctx_->main_browser()));
+  PricingWindow* w = open_window();
+  QPointer<PricingWindow> guard(w);
+  QObject::connect(w, &PricingWindow::row_started, w, [w](int row, int) {
+    if (row == 2) QTimer::singleShot(0, w, &QWidget::close);
+  });
+  QTimer::singleShot(0, w->controls().start, &QPushButton::click);
+  ASSERT_TRUE(harness::wait_until([&] {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return guard.isNull();
+  }, 30000));
+  harness::wait_until([] { return false; }, 600);
+  EXPECT_EQ(products_priced(), (std::vector<int>{1}));
+  EXPECT_TRUE(ctx_->main_browser()->input_enabled());
+  EXPECT_EQ(page::confirm_period(ctx_->main_browser()), 0);
+  const auto runs = harness::journal_runs(dir_.path().toStdString());
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].run.ending, "window_closed");
+}
+
+TEST_F(Pricing, CharactersOutsideGbkInEveryBoxGoToThePageAsTyped) {
+  ASSERT_TRUE(show_unreviewed(ctx_->main_browser()));
+  PricingWindow* w = open_window();
+  const auto& c = w->controls();
+  const QString odd = QStringLiteral("\U0001F600\u20AC\U00020000");
+  c.purchase->setText(odd + "1");
+  c.addition->setText(odd + "2");
+  c.purchase_discount->setText(odd + "3");
+  c.face_value_discount->setText(odd + "4");
+  c.mode->setCurrentIndex(2);
+  ASSERT_TRUE(run(w, [](int row, int) { return row == 2; }));
+  const auto sets = price_sets();
+  ASSERT_EQ(sets.size(), 2u);
+  for (const PriceSet& s : sets) {
+    EXPECT_EQ(s.purchase, odd + "1");
+    EXPECT_EQ(s.level1, "");
+    EXPECT_EQ(s.level2, "");
+    EXPECT_EQ(s.level3, odd + "4");
+    EXPECT_FALSE(s.accepted);
+  }
+  // The platform's refusals land in the rows' items.
+  const auto runs = harness::journal_runs(dir_.path().toStdString());
+  ASSERT_EQ(runs.size(), 1u);
+  ASSERT_EQ(runs[0].items.size(), 2u);
+  for (const auto& item : runs[0].items)
+    EXPECT_EQ(QString::fromStdString(item.answer.value_or("")),
+              u("地区库存添加成功！ / 请输入正确的数字！ / 请输入正确的进价！"));
+}
+
+TEST_F(Pricing, FromTheMainWindowsButtonAndTheMainWindowClosedDuringARun) {
+  page::confirm_web_dialogs(&fast_, QString(), QString(), true);
+  g_exit_codes.clear();
+  auto main = std::make_unique<app::MainWindow>(dir_.path().toStdString());
+  main->show();
+  ASSERT_TRUE(main->start_up());
+  ASSERT_TRUE(show_unreviewed(main->main_browser()));
+  QPushButton* button = nullptr;
+  for (QPushButton* b : main->findChildren<QPushButton*>())
+    if (b->text() == u("自动库存+定价")) button = b;
+  ASSERT_NE(button, nullptr);
+  ASSERT_TRUE(button->isEnabled());
+  int alerts = 0;
+  QMetaObject::Connection opened = QObject::connect(
+      platform::ScriptBoxes::instance(), &platform::ScriptBoxes::opened,
+      [&](quint64, QWidget* browser, platform::ScriptBoxKind, const QString& t) {
+        alerts += browser == main->main_browser() && t == u("注意：请注意将网页浏览框页面调到【未通过审核的商品】");
+      });
+  button->click();  // the alert is answered by the start-up confirmer
+  QObject::disconnect(opened);
+  EXPECT_EQ(alerts, 1);
+  PricingWindow* w = nullptr;
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (auto* p = qobject_cast<PricingWindow*>(t)) w = p;
+  ASSERT_NE(w, nullptr);
+
+  QSignalSpy finished(w, &PricingWindow::run_finished);
+  QObject::connect(w, &PricingWindow::row_started, main.get(), [&main](int row, int) {
+    if (row == 2) QTimer::singleShot(0, main.get(), &QWidget::close);
+  });
+  QTimer::singleShot(0, w->controls().start, &QPushButton::click);
+  ASSERT_TRUE(harness::wait_until([&] { return !g_exit_codes.empty() && !w->running(); }, 30000));
+  EXPECT_EQ(g_exit_codes, std::vector<int>{0});
+  harness::wait_until([] { return false; }, 600);
+  EXPECT_EQ(products_priced(), (std::vector<int>{1}));
+  const auto runs = harness::journal_runs(dir_.path().toStdString());
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].run.ending, "application_ended");
+  w->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  main.reset();
+}
+
+// Writes the guide's screenshot when TESSARO_SCREENSHOT_DIR is set.
+TEST_F(Pricing, Screenshot) {
+  const char* out = std::getenv("TESSARO_SCREENSHOT_DIR");
+  if (!out) GTEST_SKIP() << "TESSARO_SCREENSHOT_DIR not set";
+  ASSERT_TRUE(show_unreviewed(ctx_->main_browser()));
+  PricingWindow* w = open_window();
+  w->controls().mode->setCurrentIndex(1);
+  w->controls().purchase_discount->setText("95");
+  harness::wait_until([] { return false; }, 300);
+  EXPECT_TRUE(w->grab().save(QString::fromUtf8(out) + "/pricing.png"));
+}
+
+}  // namespace
