@@ -45,17 +45,8 @@ std::string now_text() {
 
 // The WebForms furniture of a post-back form.
 std::string form_start(const std::string& action, const std::string& view_state) {
-  return "<form name=\"form1\" method=\"post\" action=\"" + html_escape(action) + "\" id=\"form1\">\n"
-         "<div><input type=\"hidden\" name=\"__EVENTTARGET\" id=\"__EVENTTARGET\" value=\"\" />"
-         "<input type=\"hidden\" name=\"__EVENTARGUMENT\" id=\"__EVENTARGUMENT\" value=\"\" />"
-         "<input type=\"hidden\" name=\"__VIEWSTATE\" id=\"__VIEWSTATE\" value=\"" + html_escape(view_state) +
-         "\" /></div>\n<script type=\"text/javascript\">\nvar theForm = document.forms['form1'];\n"
-         "function __doPostBack(eventTarget, eventArgument) {\n"
-         "  if (!theForm.onsubmit || (theForm.onsubmit() != false)) {\n"
-         "    theForm.__EVENTTARGET.value = eventTarget;\n    theForm.__EVENTARGUMENT.value = eventArgument;\n"
-         "    theForm.submit();\n  }\n}\n</script>\n"
-         "<div><input type=\"hidden\" name=\"__EVENTVALIDATION\" id=\"__EVENTVALIDATION\" "
-         "value=\"/wEWBQKn8qXmDgLk7bD0AQKs+cTnCwKd6c3KDALw6YyRBA==\" /></div>\n";
+  return "<form name=\"form1\" method=\"post\" action=\"" + html_escape(action) + "\" id=\"form1\">\n" +
+         viewstate_fields(view_state, "/wEWBQKn8qXmDgLk7bD0AQKs+cTnCwKd6c3KDALw6YyRBA==");
 }
 
 // At most n bytes of a UTF-8 text, never half a character.

@@ -52,23 +52,9 @@ struct Deletion {
   std::vector<int> ids;  // the cards deleted (empty: nothing was ticked)
 };
 
-const char* kFormState =
-    "<div><input type=\"hidden\" name=\"__EVENTTARGET\" id=\"__EVENTTARGET\" value=\"\" />"
-    "<input type=\"hidden\" name=\"__EVENTARGUMENT\" id=\"__EVENTARGUMENT\" value=\"\" />"
-    "<input type=\"hidden\" name=\"__VIEWSTATE\" id=\"__VIEWSTATE\" "
-    "value=\"/wEPDwULLTE2NDk3MzQ5NjFkZGNhcmRzdG9jaw==\" /></div>\n"
-    "<script type=\"text/javascript\">\n"
-    "var theForm = document.forms['form1'];\n"
-    "function __doPostBack(eventTarget, eventArgument) {\n"
-    "  if (!theForm.onsubmit || (theForm.onsubmit() != false)) {\n"
-    "    theForm.__EVENTTARGET.value = eventTarget;\n"
-    "    theForm.__EVENTARGUMENT.value = eventArgument;\n"
-    "    theForm.submit();\n"
-    "  }\n"
-    "}\n"
-    "</script>\n"
-    "<div><input type=\"hidden\" name=\"__EVENTVALIDATION\" id=\"__EVENTVALIDATION\" "
-    "value=\"/wEWAwKM54rGBgLr7cDMBQLtuNTVCg==\" /></div>\n";
+std::string form_state() {
+  return viewstate_fields("/wEPDwULLTE2NDk3MzQ5NjFkZGNhcmRzdG9jaw==", "/wEWAwKM54rGBgLr7cDMBQLtuNTVCg==");
+}
 
 // The platform's dialog: the import form in a frame over the page.
 const char* kDialogScript =
@@ -329,7 +315,7 @@ class InventoryFamily : public Family {
     const std::string id = std::to_string(pid);
     std::string c = "<div class=\"box\">\n<h2 id=\"pageTitle\">卡密管理：" + html_escape(name) + "</h2>\n";
     c += "<form name=\"form1\" method=\"post\" action=\"ProductCardList.aspx?PID=" + id + "\" id=\"form1\">\n";
-    c += kFormState;
+    c += form_state();
     c += "<p>库存：<span id=\"lblTotal\">" + std::to_string(total) + "</span>张，本页显示" +
          std::to_string(cards.size()) + "张。 <a href=\"javascript:SelectAll()\">全选</a> "
          "<a onclick=\"return confirm('确定要删除选中的卡密吗？');\" id=\"Del\" "
@@ -374,7 +360,7 @@ class InventoryFamily : public Family {
     const std::string id = std::to_string(pid);
     std::string c = "<div class=\"box\">\n<h2 id=\"pageTitle\">导入卡密：" + html_escape(product_name(pid)) + "</h2>\n";
     c += "<form name=\"form1\" method=\"post\" action=\"ProductCardImport.aspx?PID=" + id + "\" id=\"form1\">\n";
-    c += kFormState;
+    c += form_state();
     c += "<table class=\"grid\">\n";
     c += "<tr><td>卡密内容：</td><td><textarea name=\"CardContent\" id=\"CardContent\" rows=\"12\" cols=\"60\">"
          "</textarea><br /><span class=\"note\">一行一张卡；有卡号时每行为“卡号 密码”。</span></td></tr>\n";
@@ -394,7 +380,7 @@ class InventoryFamily : public Family {
     const std::string id = std::to_string(pid);
     std::string c = "<div class=\"box\">\n<h2 id=\"pageTitle\">确认导入：" + html_escape(product_name(pid)) + "</h2>\n";
     c += "<form name=\"form1\" method=\"post\" action=\"ProductCardImport.aspx?PID=" + id + "\" id=\"form1\">\n";
-    c += kFormState;
+    c += form_state();
     c += "<input type=\"hidden\" name=\"hidImport\" id=\"hidImport\" value=\"" + std::to_string(m.id) + "\" />\n";
     c += "<p>共<span id=\"lblCount\">" + std::to_string(m.pending.size()) + "</span>张卡密，" +
          (m.if_card_no == "1" ? "有卡号" : "无卡号") + "，有效期至" + html_escape(m.end_time) + "，检查重复：" +

@@ -87,17 +87,8 @@ std::optional<std::string> unbase64(const std::string& in) {
 
 // The WebForms furniture of a post-back form.
 std::string form_start(const std::string& view_state) {
-  return "<form name=\"form1\" method=\"post\" action=\"ManualOrderList.aspx\" id=\"form1\">\n"
-         "<div><input type=\"hidden\" name=\"__EVENTTARGET\" id=\"__EVENTTARGET\" value=\"\" />"
-         "<input type=\"hidden\" name=\"__EVENTARGUMENT\" id=\"__EVENTARGUMENT\" value=\"\" />"
-         "<input type=\"hidden\" name=\"__VIEWSTATE\" id=\"__VIEWSTATE\" value=\"" + view_state +
-         "\" /></div>\n<script type=\"text/javascript\">\nvar theForm = document.forms['form1'];\n"
-         "function __doPostBack(eventTarget, eventArgument) {\n"
-         "  if (!theForm.onsubmit || (theForm.onsubmit() != false)) {\n"
-         "    theForm.__EVENTTARGET.value = eventTarget;\n    theForm.__EVENTARGUMENT.value = eventArgument;\n"
-         "    theForm.submit();\n  }\n}\n</script>\n"
-         "<div><input type=\"hidden\" name=\"__EVENTVALIDATION\" id=\"__EVENTVALIDATION\" "
-         "value=\"/wEWBgKM54rGBgLs0bLrBgKd6c3KDALw6YyRBAKn8qXmDgLk7bD0AQ==\" /></div>\n";
+  return "<form name=\"form1\" method=\"post\" action=\"ManualOrderList.aspx\" id=\"form1\">\n" +
+         viewstate_fields(view_state, "/wEWBgKM54rGBgLs0bLrBgKd6c3KDALw6YyRBAKn8qXmDgLk7bD0AQ==");
 }
 
 const char* const kRadios[3] = {"RadioButton1", "RadioButton2", "RadioButton3"};

@@ -70,7 +70,7 @@ const char* kViewStateTail =
     "}\n"
     "</script>\n"
     "<div><input type=\"hidden\" name=\"__EVENTVALIDATION\" id=\"__EVENTVALIDATION\" "
-    "value=\"/wEWBALo2sCyBQKvruq2CALSxeCRDwKM54rGBg==\" /></div>\n";
+    "value=\"";
 
 std::string radio(const std::string& name, int index, const std::string& value, const std::string& label,
                   bool checked) {
@@ -107,8 +107,9 @@ const std::vector<std::string>& catalog_notes() {
 
 }  // namespace
 
-std::string viewstate_fields(const std::string& viewstate) {
-  return kViewStateHead + html_escape(viewstate) + kViewStateTail;
+std::string viewstate_fields(const std::string& viewstate, const std::string& event_validation) {
+  return kViewStateHead + html_escape(viewstate) + kViewStateTail + html_escape(event_validation) +
+         "\" /></div>\n";
 }
 
 std::string server_error_page(const std::string& message, const std::string& exception) {

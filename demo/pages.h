@@ -29,8 +29,9 @@ struct Account {
 std::string alert_script(const std::string& message);
 
 // The hidden fields and __doPostBack of a WebForms form (inside form1), with the given
-// __VIEWSTATE value.
-std::string viewstate_fields(const std::string& viewstate);
+// __VIEWSTATE value (and __EVENTVALIDATION, where a page has its own).
+std::string viewstate_fields(const std::string& viewstate,
+                             const std::string& event_validation = "/wEWBALo2sCyBQKvruq2CALSxeCRDwKM54rGBg==");
 // ASP.NET's page for an unhandled exception (the answer goes with status 500).
 std::string server_error_page(const std::string& message, const std::string& exception);
 

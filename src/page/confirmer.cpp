@@ -26,24 +26,6 @@ QTimer* owner_timer(QWidget* owner) {
   return owner->findChild<QTimer*>(kTimerName, Qt::FindDirectChildrenOnly);
 }
 
-// A button's text as the user sees it: "&&" is one "&", a single "&" marks a mnemonic.
-QString displayed_text(const QString& t) {
-  if (!t.contains(u'&')) return t;
-  QString out;
-  out.reserve(t.size());
-  for (qsizetype i = 0; i < t.size(); ++i) {
-    if (t[i] == u'&') {
-      if (i + 1 < t.size() && t[i + 1] == u'&') {
-        out += u'&';
-        ++i;
-      }
-      continue;
-    }
-    out += t[i];
-  }
-  return out;
-}
-
 void post_click(QAbstractButton* button) {
   const QPointF local(5, 5);
   const QPointF global = button->mapToGlobal(QPoint(5, 5));
@@ -100,7 +82,7 @@ bool confirm_tick() {
     const auto buttons = w->findChildren<QAbstractButton*>();
     for (QAbstractButton* b : buttons) {
       if (b->window() != w) continue;  // a button of a dialog nested inside this one
-      if (displayed_text(b->text()) == caption) {
+      if (platform::shown_caption(b->text()) == caption) {
         platform::ScriptBoxes::mark_automated_click(b);
         post_click(b);
         return true;

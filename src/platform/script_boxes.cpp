@@ -9,8 +9,10 @@ namespace {
 // Dynamic property set on a button that the confirmer clicks.
 constexpr const char* kAutomatedClick = "tessaro_automated_click";
 
-// A button's caption as shown ("&&" is one "&", a single "&" marks a mnemonic).
+}  // namespace
+
 QString shown_caption(const QString& t) {
+  if (!t.contains(u'&')) return t;
   QString out;
   out.reserve(t.size());
   for (qsizetype i = 0; i < t.size(); ++i) {
@@ -25,7 +27,6 @@ QString shown_caption(const QString& t) {
   }
   return out;
 }
-}  // namespace
 
 const char* script_box_kind_name(ScriptBoxKind kind) {
   switch (kind) {

@@ -17,6 +17,9 @@ enum class ScriptBoxKind { alert, confirm, prompt };
 // "alert", "confirm", "prompt".
 const char* script_box_kind_name(ScriptBoxKind kind);
 
+// A button's caption as the user sees it: "&&" is one "&", a single "&" marks a mnemonic.
+QString shown_caption(const QString& text);
+
 class ScriptBoxes : public QObject {
   Q_OBJECT
  public:
