@@ -39,3 +39,47 @@ function(tessaro_qt_test name)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS ${T_LABEL}
     ENVIRONMENT "${TESSARO_QT_TEST_ENV}" RUN_SERIAL TRUE)
 endfunction()
+
+# tessaro_demo_ready(OUT TARGETS...): OUT is true when the demo back office and every one
+# of TARGETS are built; then tessaro_use_demo() (tests/support/DemoProcess.cmake) is at hand.
+function(tessaro_demo_ready out)
+  set(${out} FALSE PARENT_SCOPE)
+  foreach(target IN ITEMS tessaro-demo ${ARGN})
+    if(NOT TARGET ${target})
+      return()
+    endif()
+  endforeach()
+  include("${PROJECT_SOURCE_DIR}/tests/support/DemoProcess.cmake")
+  set(${out} TRUE PARENT_SCOPE)
+endfunction()
+
+# tessaro_e2e_test(NAME SOURCES... LIBS... [TIMEOUT s]): a Qt test binary against the demo
+# back office (tests/support/demo_process.h), labelled e2e; skipped when the demo or one
+# of LIBS is not built.
+function(tessaro_e2e_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  tessaro_demo_ready(ready ${T_LIBS})
+  if(NOT ready)
+    return()
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 900)
+  endif()
+  tessaro_qt_test(${name} SOURCES ${T_SOURCES} LIBS ${T_LIBS} LABEL e2e TIMEOUT ${T_TIMEOUT})
+  tessaro_use_demo(${name})
+endfunction()
+
+# tessaro_demo_bench(NAME SOURCES... LIBS...): a benchmark executable (not a test) that
+# starts the demo back office and drives a tool in a real browser (bench/demo_bench.h);
+# skipped when the demo or one of LIBS is not built.
+function(tessaro_demo_bench name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  tessaro_demo_ready(ready ${T_LIBS})
+  if(NOT ready)
+    return()
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests/support" "${PROJECT_SOURCE_DIR}/bench")
+  target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Widgets Qt6::WebEngineWidgets Qt6::Test)
+  tessaro_use_demo(${name})
+endfunction()

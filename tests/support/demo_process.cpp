@@ -9,6 +9,7 @@
 
 #include <httplib.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstring>
 
@@ -91,12 +92,28 @@ void DemoProcess::stop() {
   port_ = 0;
 }
 
+std::string url_encode(const std::string& s) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : s) {
+    if (std::isalnum(c) || c == '-' || c == '_' || c == '.') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+
 std::string DemoProcess::host_name() { return "demo.example.com"; }
 
 std::string DemoProcess::base_url() const { return "http://" + host_name() + ":" + std::to_string(port_); }
 
-std::string DemoProcess::host_rule() const {
-  return "--host-resolver-rules=\"MAP " + host_name() + " 127.0.0.1:" + std::to_string(port_) + "\"";
+std::string DemoProcess::host_rule(const std::string& more_rules) const {
+  return "--host-resolver-rules=\"MAP " + host_name() + " 127.0.0.1:" + std::to_string(port_) +
+         (more_rules.empty() ? "" : "," + more_rules) + "\"";
 }
 
 std::string DemoProcess::get(const std::string& path) const {

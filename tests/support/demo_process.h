@@ -23,8 +23,9 @@ class DemoProcess {
   static std::string host_name();
   // "http://demo.example.com:PORT"
   std::string base_url() const;
-  // --host-resolver-rules="MAP demo.example.com 127.0.0.1:PORT" for Chromium.
-  std::string host_rule() const;
+  // --host-resolver-rules="MAP demo.example.com 127.0.0.1:PORT" for Chromium, with further
+  // rules ("MAP other.example.com 127.0.0.1:1") after a comma.
+  std::string host_rule(const std::string& more_rules = {}) const;
 
   // Plain HTTP GET/POST to 127.0.0.1:PORT (no browser); body text, "" on failure.
   std::string get(const std::string& path) const;
@@ -34,6 +35,9 @@ class DemoProcess {
   int pid_ = -1;
   int port_ = 0;
 };
+
+// Percent-encoding of a form value: every byte but letters, digits, '-', '_' and '.'.
+std::string url_encode(const std::string& s);
 
 // Path of the built demo binary (set at compile time by the test's CMake).
 std::string demo_binary();

@@ -33,10 +33,6 @@ inline bool shape_list(const testsupport::DemoProcess& demo, int products, int u
   return body.find("\"page_size\"") != std::string::npos;
 }
 
-inline QJsonObject demo_state(const testsupport::DemoProcess& demo) {
-  return QJsonDocument::fromJson(QByteArray::fromStdString(demo.get("/demo/state.json"))).object();
-}
-
 // The list's post-backs with the given target, their arguments in order.
 inline QStringList list_postbacks(const testsupport::DemoProcess& demo, const QString& target) {
   QStringList out;

@@ -1,15 +1,22 @@
 #pragma once
 // What the tool windows' end-to-end tests and benchmarks share: a ToolContext over a
-// plain BrowserView, waits, page scripts, a login into the demo back office.
+// plain BrowserView, waits, page scripts, a login into the demo back office, what the
+// demo recorded, and small helpers over widgets.
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QList>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -25,6 +32,9 @@
 #include "tools/common/tool_context.h"
 
 namespace harness {
+
+// Where the browser reaches the demo back office (its host name mapped by the test).
+inline constexpr char kDemoRoot[] = "http://demo.example.com";
 
 class TestContext : public tools::ToolContext {
  public:
@@ -84,22 +94,83 @@ inline QJsonValue page_script(platform::BrowserView* view, const QString& script
   return ok ? v : QJsonValue();
 }
 
+// Runs script in the page's main world and waits for the load it starts (a post-back,
+// a form's submission).
+inline bool script_load(platform::BrowserView* view, const QString& script, int timeout_ms = 10000) {
+  QSignalSpy spy(view, &QWebEngineView::loadFinished);
+  page_script(view, script + "; true");
+  return wait_until([&] { return spy.count() > 0; }, timeout_ms);
+}
+
 // Logs into the demo (started with --captcha 1234) through its login form.
 inline bool log_in(platform::BrowserView* view, const std::string& base) {
   if (!load(view, QString::fromStdString(base + "/Login.aspx"))) return false;
-  QSignalSpy spy(view, &QWebEngineView::loadFinished);
-  page_script(view,
-              "document.getElementById('UserName').value='demo';"
-              "document.getElementById('Password2').value='demo123';"
-              "document.getElementById('Theme1_txtCheckCode').value='1234';"
-              "document.getElementById('Theme1_btnLogin').click(); true");
-  if (!wait_until([&] { return spy.count() > 0; })) return false;
+  if (!script_load(view,
+                   "document.getElementById('UserName').value='demo';"
+                   "document.getElementById('Password2').value='demo123';"
+                   "document.getElementById('Theme1_txtCheckCode').value='1234';"
+                   "document.getElementById('Theme1_btnLogin').click()"))
+    return false;
   return view->url().path().endsWith(QStringLiteral("Index.aspx"));
 }
 
+// Everything the demo recorded (its /demo/state.json).
+inline QJsonObject demo_state(const testsupport::DemoProcess& demo) {
+  return QJsonDocument::fromJson(QByteArray::fromStdString(demo.get("/demo/state.json"))).object();
+}
+
 inline QJsonArray demo_products(const testsupport::DemoProcess& demo) {
-  const std::string body = demo.get("/demo/state.json");
-  return QJsonDocument::fromJson(QByteArray::fromStdString(body)).object().value("products").toArray();
+  return demo_state(demo).value("products").toArray();
+}
+
+// A UTF-8 literal as a QString.
+inline QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// What assistive tools read as the widget's name.
+inline QString spoken_name(QObject* o) {
+  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
+  return a ? a->text(QAccessible::Name) : QString();
+}
+
+// A click on a check box's indicator (its middle may lie beyond its text).
+inline void tick(QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2)); }
+
+// The last top-level window of type W that accept takes (any, without accept), or null.
+template <class W>
+W* top_level(const std::function<bool(W*)>& accept = {}) {
+  W* found = nullptr;
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (auto* w = qobject_cast<W*>(t); w && (!accept || accept(w))) found = w;
+  return found;
+}
+
+// Closes every top-level window of the types Windows and waits until each is deleted (a
+// window closed during a run goes when the run returns); false after timeout_ms.
+template <class... Windows>
+bool close_windows(int timeout_ms = 10000) {
+  auto ours = []([[maybe_unused]] QWidget* w) { return (false || ... || (qobject_cast<Windows*>(w) != nullptr)); };
+  QList<QPointer<QWidget>> open;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (ours(w)) open << w;
+  for (const QPointer<QWidget>& w : open)
+    if (w) w->close();
+  return wait_until(
+      [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        for (QWidget* w : QApplication::topLevelWidgets())
+          if (ours(w)) return false;
+        return true;
+      },
+      timeout_ms);
+}
+
+// Clicks button from the event loop (a run inside the click does not block the caller)
+// and waits until sender emitted signal count times; false after timeout_ms.
+template <class Sender, class Signal>
+bool click_until(QAbstractButton* button, Sender* sender, Signal signal, int timeout_ms, int count = 1) {
+  QSignalSpy spy(sender, signal);
+  QTimer::singleShot(0, button, &QAbstractButton::click);
+  return wait_until([&] { return spy.count() >= count; }, timeout_ms);
 }
 
 }  // namespace harness

@@ -1,0 +1,170 @@
+#pragma once
+// What the end-to-end tests of the tool windows share: the test binary's demo back office
+// (started before the QApplication, its host name mapped for the browser), readers of
+// what it recorded, and a fixture logged into it once per suite.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "demo_process.h"
+#include "page/confirmer.h"
+#include "platform/dialogs.h"
+#include "platform/waits.h"
+#include "tool_harness.h"
+#include "tools/common/journal.h"
+#include "tools/common/journal_store.h"
+
+namespace harness {
+
+inline std::unique_ptr<testsupport::DemoProcess>& demo_holder() {
+  static std::unique_ptr<testsupport::DemoProcess> demo;
+  return demo;
+}
+
+// The test binary's demo back office (start_demo has run).
+inline testsupport::DemoProcess& demo() { return *demo_holder(); }
+
+// From tessaro_test_before_app: starts the demo with the login's captcha 1234 and args,
+// and maps its host name for the browser; extra_rules are further Chromium host rules
+// ("MAP host 127.0.0.1:PORT"). A demo that does not start fails every test's set-up.
+inline void start_demo(std::vector<std::string>& chromium_args, std::vector<std::string> args = {},
+                       const std::string& extra_rules = {}) {
+  auto& demo = demo_holder();
+  demo = std::make_unique<testsupport::DemoProcess>();
+  args.insert(args.begin(), {"--captcha", "1234"});
+  if (!demo->start(args)) {
+    std::fprintf(stderr, "demo back office did not start\n");
+    return;
+  }
+  chromium_args.push_back(demo->host_rule(extra_rules));
+}
+
+// From tessaro_test_after_all: stops the demo.
+inline void stop_demo() { demo_holder().reset(); }
+
+inline bool demo_running() { return demo_holder() && demo_holder()->port() > 0; }
+
+// What the binary's demo recorded, and one of its lists.
+inline QJsonObject demo_state() { return demo_state(demo()); }
+inline QJsonArray recorded(const QString& key) { return demo_state().value(key).toArray(); }
+inline QList<QJsonObject> recorded_objects(const QString& key) {
+  QList<QJsonObject> out;
+  for (const QJsonValue& v : recorded(key)) out << v.toObject();
+  return out;
+}
+
+// Cards in stock of a product; when_missing when the demo has no entry for it.
+inline int cards_in_stock(int product, int when_missing = -1) {
+  for (const QJsonValue& v : recorded("cards"))
+    if (v.toObject().value("product").toInt() == product) return v.toObject().value("cards").toArray().size();
+  return when_missing;
+}
+
+// A fixture logged into the demo once per suite through a TestContext. Each test gets a
+// fresh executable directory, the address box set, what the demo recorded forgotten and
+// the waits scaled (Options); afterwards every top-level window of the types Windows is
+// closed and gone, and the waits are whole again. A fixture that needs more set-up calls
+// these first: ASSERT_NO_FATAL_FAILURE(DemoSuite::SetUp()).
+template <class... Windows>
+class DemoSuite : public ::testing::Test {
+ protected:
+  struct Options {
+    double wait_scale = 1.0;
+    std::string address = kDemoRoot;
+    bool reset = true;  // false: the test shapes the demo itself
+  };
+  DemoSuite() = default;
+  explicit DemoSuite(Options options) : options_(std::move(options)) {}
+
+  static void SetUpTestSuite() {
+    ctx_ = new TestContext;
+    logged_in_ = log_in(ctx_->main_browser(), kDemoRoot);
+  }
+  static void TearDownTestSuite() {
+    delete ctx_;
+    ctx_ = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(demo_running());
+    ASSERT_TRUE(logged_in_);
+    ASSERT_TRUE(dir_.isValid());
+    ctx_->set_exe_dir(exe_dir());
+    ctx_->set_address_text(options_.address);
+    if (options_.reset) demo().post("/demo/reset", "");
+    platform::set_wait_scale(options_.wait_scale);
+  }
+
+  void TearDown() override {
+    EXPECT_TRUE(close_windows<Windows...>());
+    platform::set_wait_scale(1.0);
+  }
+
+  std::string exe_dir() const { return dir_.path().toStdString(); }
+
+  // The journal of the test's executable directory, open for reading.
+  std::shared_ptr<tools::journal::Store> journal() const {
+    std::string why;
+    auto store = tools::journal::Store::open_for_reading(tools::journal::journal_path(exe_dir()), &why);
+    EXPECT_TRUE(store) << why;
+    return store;
+  }
+  // Its runs, newest first; store_ stays open for their items.
+  std::vector<tools::journal::RunRow> journal_runs() {
+    store_ = journal();
+    return store_ ? store_->runs(0, 10) : std::vector<tools::journal::RunRow>{};
+  }
+  std::vector<tools::journal::ItemRow> journal_items(const tools::journal::RunRow& run) {
+    return store_ ? store_->items(run.id, {}, 0, 100) : std::vector<tools::journal::ItemRow>{};
+  }
+  // The newest run and, into items, its items.
+  std::optional<tools::journal::RunRow> last_run(std::vector<tools::journal::ItemRow>* items = nullptr) const {
+    auto store = journal();
+    if (!store) return std::nullopt;
+    auto runs = store->runs(0, 1);
+    if (runs.empty()) return std::nullopt;
+    if (items) *items = store->items(runs[0].id, {}, 0, 1000);
+    return runs[0];
+  }
+
+  static inline TestContext* ctx_ = nullptr;
+  static inline bool logged_in_ = false;
+  QTemporaryDir dir_;
+  std::shared_ptr<tools::journal::Store> store_;
+
+ private:
+  Options options_;
+};
+
+// The same with the main window's confirmer of the platform's message boxes running on
+// the main browser (every 100 ms) for the whole suite.
+template <class... Windows>
+class ConfirmedDemoSuite : public DemoSuite<Windows...> {
+  using Base = DemoSuite<Windows...>;
+
+ protected:
+  using Base::Base;
+
+  static void SetUpTestSuite() {
+    Base::SetUpTestSuite();
+    page::confirm_web_dialogs(Base::ctx_->main_browser(), platform::kWebMessageTitle, platform::kOkCaption, false,
+                              100);
+  }
+  static void TearDownTestSuite() {
+    page::confirm_web_dialogs(Base::ctx_->main_browser(), QString(), QString(), true);
+    Base::TearDownTestSuite();
+  }
+};
+
+}  // namespace harness
