@@ -43,9 +43,9 @@
 #include "tools/common/journal_store.h"
 #include "tools/journal/journal_window.h"
 #include "app/maker_notice.h"
-#include "app/process_exit.h"
 #include <QPlainTextEdit>
 #include "tools/publishing/publishing_window.h"
+#include "app_exits.h"
 #include "demo_process.h"
 #include "e2e_support.h"
 #include "page/live_page.h"
@@ -57,6 +57,10 @@
 #include "qt_test_hooks.h"
 #include "settings/settings.h"
 #include "text/text.h"
+#include "tool_harness.h"
+
+using harness::spoken_name;
+using harness::u;
 
 namespace {
 
@@ -64,7 +68,6 @@ bool child_mode() { return std::getenv("TESSARO_APP_TEST_CHILD") != nullptr; }
 
 std::vector<std::unique_ptr<testsupport::DemoProcess>> g_demos;  // themes 1..4
 int g_hang_port = 0;
-std::vector<int> g_exit_codes;  // end_process calls (the process stays alive in tests)
 
 // A server that sends the start of a page and never finishes it.
 void start_hanging_server() {
@@ -98,13 +101,6 @@ std::string base(int theme) {
 }
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
-QString u(const char* utf8) { return QString::fromUtf8(utf8); }
-
-// What assistive tools read as the widget's name.
-QString spoken_name(QObject* o) {
-  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
-  return a ? a->text(QAccessible::Name) : QString();
-}
 
 const QString kStartPage = QStringLiteral("qrc:/tessaro/start.html");
 
@@ -112,7 +108,7 @@ const QString kStartPage = QStringLiteral("qrc:/tessaro/start.html");
 
 void tessaro_test_before_app(std::vector<std::string>& args) {
   if (child_mode()) return;
-  app::set_exit_handler([](int code) { g_exit_codes.push_back(code); });
+  harness::record_exits();
   std::string rules;
   for (int theme = 1; theme <= 4; ++theme) {
     auto demo = std::make_unique<testsupport::DemoProcess>();
@@ -138,7 +134,7 @@ class Shell : public ::testing::Test {
   void SetUp() override {
     if (child_mode()) GTEST_SKIP() << "child mode";
     platform::set_wait_scale(0.5);
-    g_exit_codes.clear();
+    harness::exit_codes().clear();
     for (auto& d : g_demos) d->post("/demo/reset", "");
   }
   void TearDown() override {
@@ -396,7 +392,7 @@ TEST_F(Shell, StartedFromTempFolderIsRefused) {
   start_in(dir);
   EXPECT_FALSE(started_);
   EXPECT_EQ(seen, u("请先解压该软件!"));
-  EXPECT_EQ(g_exit_codes, std::vector<int>{0});
+  EXPECT_EQ(harness::exit_codes(), std::vector<int>{0});
   EXPECT_EQ(window_->browser_window(), nullptr);
   // Lower case is not refused.
   window_.reset();
@@ -757,7 +753,7 @@ TEST_F(Shell, ClosingTheMainWindowKeepsWhatAnOpenToolWindowHolds) {
   pub->controls().names->setPlainText(u("腾讯QQ币10元\n网易一卡通15元"));
   pub->controls().charging->setText(u("按次计费"));
   window_->close();
-  EXPECT_EQ(g_exit_codes, std::vector<int>{0});
+  EXPECT_EQ(harness::exit_codes(), std::vector<int>{0});
   EXPECT_EQ(text::gbk_to_utf8(settings::read_whole_file(settings::data_file(exe_dir_, settings::kProductNames))),
             "腾讯QQ币10元\r\n网易一卡通15元");
   delete pub;
@@ -795,7 +791,7 @@ TEST_F(Shell, RecordsMenuOpensTheJournalAndClosingEndsOpenRuns) {
   ASSERT_TRUE(run.recording()) << run.problem().toStdString();
   run.begin_item(u("甲"));
   w.close();
-  EXPECT_EQ(g_exit_codes, std::vector<int>{0});
+  EXPECT_EQ(harness::exit_codes(), std::vector<int>{0});
   std::string why;
   auto store = tools::journal::Store::open_for_reading(tools::journal::journal_path(exe_dir_), &why);
   ASSERT_TRUE(store) << why;

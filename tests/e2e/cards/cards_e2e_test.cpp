@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -16,96 +15,52 @@
 #include <QTest>
 #include <QTimer>
 
+#include "demo_suite.h"
 #include "page/confirmer.h"
 #include "platform/waits.h"
 #include "qt_test_hooks.h"
 #include "text/text.h"
-#include "tool_harness.h"
-#include "tools/common/journal.h"
-#include "tools/common/journal_store.h"
 #include "tools/cards/card_window.h"
 #include "tools/cards/open_cards.h"
 
 using tools::cards::CardWindow;
 
-namespace {
-
-testsupport::DemoProcess* g_demo = nullptr;
-const char* kDemoRoot = "http://demo.example.com";
-const QString kInventory = QStringLiteral("/SelfProduct/SelfProductInventory.aspx");
-
-}  // namespace
+using harness::demo;
+using harness::kDemoRoot;
+using harness::spoken_name;
+using harness::tick;
 
 void tessaro_test_before_app(std::vector<std::string>& args) {
-  g_demo = new testsupport::DemoProcess;
   // Inventory page 1 lists products 1 and 2, page 2 product 3.
-  if (!g_demo->start({"--captcha", "1234", "--products", "3", "--inventory-page-size", "2"})) {
-    fprintf(stderr, "demo back office did not start\n");
-    return;
-  }
-  args.push_back("--host-resolver-rules=\"MAP demo.example.com 127.0.0.1:" + std::to_string(g_demo->port()) + "\"");
+  harness::start_demo(args, {"--products", "3", "--inventory-page-size", "2"});
 }
 
-void tessaro_test_after_all() {
-  delete g_demo;
-  g_demo = nullptr;
-}
+void tessaro_test_after_all() { harness::stop_demo(); }
 
 namespace {
 
-QJsonObject state() {
-  return QJsonDocument::fromJson(QByteArray::fromStdString(g_demo->get("/demo/state.json"))).object();
-}
+const QString kInventory = QStringLiteral("/SelfProduct/SelfProductInventory.aspx");
 
-QList<QJsonObject> imports() {
-  QList<QJsonObject> out;
-  for (const QJsonValue& v : state().value("card_imports").toArray()) out << v.toObject();
-  return out;
-}
+QList<QJsonObject> imports() { return harness::recorded_objects("card_imports"); }
 
-int stock(int product) {
-  for (const QJsonValue& v : state().value("cards").toArray())
-    if (v.toObject().value("product").toInt() == product) return v.toObject().value("cards").toArray().size();
-  return 0;
-}
+int stock(int product) { return harness::cards_in_stock(product, 0); }
 
 int import_form_visits() {
   int n = 0;
-  for (const QJsonValue& v : state().value("visits").toArray())
+  for (const QJsonValue& v : harness::recorded("visits"))
     if (v.toString() == "/SelfProduct/ProductCardImport.aspx") ++n;
   return n;
 }
 
-// A click on a check box's indicator.
-void tick(QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2)); }
-
-QString spoken_name(QObject* o) {
-  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
-  return a ? a->text(QAccessible::Name) : QString();
-}
-
-class CardImport : public ::testing::Test {
+class CardImport : public harness::DemoSuite<CardWindow> {
  protected:
-  static void SetUpTestSuite() {
-    ctx_ = new harness::TestContext;
-    logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
-  }
-  static void TearDownTestSuite() {
-    delete ctx_;
-    ctx_ = nullptr;
-  }
+  CardImport() : DemoSuite({.wait_scale = 0.2, .address = std::string(kDemoRoot) + "/Index.aspx"}) {}
 
   void SetUp() override {
-    ASSERT_TRUE(g_demo && g_demo->port() > 0);
-    ASSERT_TRUE(logged_in_);
-    ASSERT_TRUE(dir_.isValid());
-    ctx_->set_exe_dir(dir_.path().toStdString());
-    ctx_->set_address_text(std::string(kDemoRoot) + "/Index.aspx");
-    g_demo->post("/demo/reset", "");
+    ASSERT_NO_FATAL_FAILURE(DemoSuite::SetUp());
     ctx_->main_browser()->set_input_enabled(true);
     page::confirm_web_dialogs(ctx_->main_browser(), {}, {}, true);
     user_answers_web_boxes_ = false;
-    platform::set_wait_scale(0.2);
     // The message boxes of the window ("提示："): recorded and answered.
     boxes_.clear();
     answer_ = new QTimer;
@@ -123,14 +78,8 @@ class CardImport : public ::testing::Test {
 
   void TearDown() override {
     delete answer_;
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (qobject_cast<CardWindow*>(w)) w->close();
-    harness::wait_until([] {
-      for (QWidget* w : QApplication::topLevelWidgets())
-        if (qobject_cast<CardWindow*>(w)) return false;
-      return true;
-    });
-    platform::set_wait_scale(1.0);
+    answer_ = nullptr;
+    DemoSuite::TearDown();
   }
 
   static bool on_page(const QString& path_end, const QString& query = {}) {
@@ -144,9 +93,7 @@ class CardImport : public ::testing::Test {
     // From a blank page, so that the inventory page is surely the window's own load.
     EXPECT_TRUE(harness::load(ctx_->main_browser(), "about:blank"));
     tools::cards::open_cards(*ctx_);
-    CardWindow* w = nullptr;
-    for (QWidget* t : QApplication::topLevelWidgets())
-      if (auto* c = qobject_cast<CardWindow*>(t)) w = c;
+    CardWindow* w = harness::top_level<CardWindow>();
     EXPECT_NE(w, nullptr);
     EXPECT_TRUE(harness::wait_until([] { return on_page(kInventory); }));
     return w;
@@ -159,23 +106,9 @@ class CardImport : public ::testing::Test {
   }
 
   static bool run(CardWindow* w, int timeout_ms = 60000) {
-    QSignalSpy finished(w, &CardWindow::import_finished);
-    QTimer::singleShot(0, w->controls().confirm, &QPushButton::click);
-    return harness::wait_until([&] { return finished.count() > 0; }, timeout_ms);
+    return harness::click_until(w->controls().confirm, w, &CardWindow::import_finished, timeout_ms);
   }
 
-  // The runs recorded in the journal of the test's data directory, newest first.
-  std::vector<tools::journal::RunRow> journal_runs() {
-    std::string why;
-    store_ = tools::journal::Store::open_for_reading(tools::journal::journal_path(dir_.path().toStdString()), &why);
-    EXPECT_TRUE(store_) << why;
-    return store_ ? store_->runs(0, 10) : std::vector<tools::journal::RunRow>{};
-  }
-
-  static inline harness::TestContext* ctx_ = nullptr;
-  static inline bool logged_in_ = false;
-  QTemporaryDir dir_;
-  std::shared_ptr<tools::journal::Store> store_;
   QTimer* answer_ = nullptr;
   QStringList boxes_;
   bool user_answers_web_boxes_ = false;
@@ -364,7 +297,7 @@ TEST_F(CardImport, CardNumberChoiceSelectsOptionOneOrTwo) {
   EXPECT_EQ(done[1]["if_card_no"].toString(), "0");
   EXPECT_EQ(done[1]["state"].toString(), "saved");
   EXPECT_EQ(stock(3), 100);
-  const QJsonArray cards = state().value("cards").toArray()[0].toObject().value("cards").toArray();
+  const QJsonArray cards = harness::recorded("cards")[0].toObject().value("cards").toArray();
   EXPECT_EQ(cards.first().toObject().value("number").toString(), "N1");
   EXPECT_EQ(cards.first().toObject().value("secret").toString(), "S1");
   EXPECT_EQ(cards.last().toObject().value("number").toString(), "");

@@ -19,15 +19,13 @@
 #include <fstream>
 #include <random>
 
+#include "demo_suite.h"
 #include "page/confirmer.h"
 #include "platform/dialogs.h"
 #include "platform/waits.h"
 #include "qt_test_hooks.h"
 #include "settings/settings.h"
 #include "text/text.h"
-#include "tool_harness.h"
-#include "tools/common/journal.h"
-#include "tools/common/journal_store.h"
 #include "tools/common/tool_window.h"
 #include "tools/complaints/complaint_core.h"
 #include "tools/complaints/complaint_window.h"
@@ -39,48 +37,20 @@ using tools::complaints::ComplaintWindow;
 using tools::complaints::OrderInfoWindow;
 using tools::complaints::TemplateEditor;
 
-namespace {
-
-testsupport::DemoProcess* g_demo = nullptr;
-const char* kDemoRoot = "http://demo.example.com";
-
-}  // namespace
+using harness::demo;
+using harness::kDemoRoot;
+using harness::tick;
+using testsupport::url_encode;
 
 void tessaro_test_before_app(std::vector<std::string>& args) {
-  g_demo = new testsupport::DemoProcess;
-  if (!g_demo->start({"--captcha", "1234", "--complaints", "0", "--orders", "0", "--order-every", "0"})) {
-    fprintf(stderr, "demo back office did not start\n");
-    return;
-  }
-  args.push_back("--host-resolver-rules=\"MAP demo.example.com 127.0.0.1:" + std::to_string(g_demo->port()) + "\"");
+  harness::start_demo(args, {"--complaints", "0", "--orders", "0", "--order-every", "0"});
 }
 
-void tessaro_test_after_all() {
-  delete g_demo;
-  g_demo = nullptr;
-}
+void tessaro_test_after_all() { harness::stop_demo(); }
 
 namespace {
 
-std::string url_encode(const std::string& s) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : s) {
-    if (isalnum(c) || c == '-' || c == '_' || c == '.') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    }
-  }
-  return out;
-}
-
-QJsonArray demo_complaints() {
-  const std::string body = g_demo->get("/demo/state.json");
-  return QJsonDocument::fromJson(QByteArray::fromStdString(body)).object().value("complaints").toArray();
-}
+QJsonArray demo_complaints() { return harness::recorded("complaints"); }
 
 // Replies posted for each complaint, in demo order.
 QList<QStringList> replies() {
@@ -138,50 +108,19 @@ void post_f1(QWidget* target) {
   QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, Qt::Key_F1, Qt::NoModifier));
 }
 
-// A click on a check box's indicator (its middle may lie beyond its text).
-void tick(QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2)); }
-
-class Complaints : public ::testing::Test {
+class Complaints : public harness::ConfirmedDemoSuite<ComplaintWindow, OrderInfoWindow> {
  protected:
-  static void SetUpTestSuite() {
-    ctx_ = new harness::TestContext;
-    logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
-    // The main window's confirmer of the platform's message boxes.
-    page::confirm_web_dialogs(ctx_->main_browser(), platform::kWebMessageTitle, platform::kOkCaption, false, 100);
-  }
-  static void TearDownTestSuite() {
-    page::confirm_web_dialogs(ctx_->main_browser(), QString(), QString(), true);
-    delete ctx_;
-    ctx_ = nullptr;
-  }
+  Complaints() : ConfirmedDemoSuite({.wait_scale = 0.2}) {}
 
   void SetUp() override {
-    ASSERT_TRUE(g_demo && g_demo->port() > 0);
-    ASSERT_TRUE(logged_in_);
-    ASSERT_TRUE(dir_.isValid());
-    ctx_->set_exe_dir(dir_.path().toStdString());
-    ctx_->set_address_text(kDemoRoot);
-    g_demo->post("/demo/reset", "");
+    ASSERT_NO_FATAL_FAILURE(ConfirmedDemoSuite::SetUp());
     ctx_->host()->show();
-    platform::set_wait_scale(0.2);
   }
 
-  void TearDown() override {
-    close_all();
-    platform::set_wait_scale(1.0);
-  }
-
-  static void close_all() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (qobject_cast<ComplaintWindow*>(w) || qobject_cast<OrderInfoWindow*>(w)) w->close();
-    for (int i = 0; i < 3; ++i) {
-      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-      QApplication::processEvents();
-    }
-  }
+  static void close_all() { harness::close_windows<ComplaintWindow, OrderInfoWindow>(); }
 
   static void add(int count, const std::string& extra = "") {
-    g_demo->post("/demo/complaints/add", "count=" + std::to_string(count) + extra);
+    demo().post("/demo/complaints/add", "count=" + std::to_string(count) + extra);
   }
 
   // Opens the window through the main window's entry; returns it once its opening ran.
@@ -205,23 +144,8 @@ class Complaints : public ::testing::Test {
     return harness::wait_until([&] { return done || gone(guard); }, timeout_ms);
   }
 
-  // The newest journal run of this test's data directory.
-  std::optional<tools::journal::RunRow> last_run(std::vector<tools::journal::ItemRow>* items = nullptr) const {
-    std::string problem;
-    auto store = tools::journal::Store::open_for_reading(tools::journal::journal_path(dir_.path().toStdString()),
-                                                          &problem);
-    if (!store) return std::nullopt;
-    auto runs = store->runs(0, 1);
-    if (runs.empty()) return std::nullopt;
-    if (items) *items = store->items(runs[0].id, {}, 0, 1000);
-    return runs[0];
-  }
+  std::string complaint_file() const { return exe_dir() + "/data/Complaint.txt"; }
 
-  std::string complaint_file() const { return dir_.path().toStdString() + "/data/Complaint.txt"; }
-
-  static inline harness::TestContext* ctx_ = nullptr;
-  static inline bool logged_in_ = false;
-  QTemporaryDir dir_;
   QPushButton main_button_{QStringLiteral("投诉批量处理")};
 };
 

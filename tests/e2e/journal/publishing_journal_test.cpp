@@ -4,20 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStringDecoder>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 
+#include "csv_export.h"
+#include "demo_suite.h"
 #include "platform/waits.h"
 #include "qt_test_hooks.h"
-#include "tool_harness.h"
-#include "tools/common/journal.h"
-#include "tools/common/journal_store.h"
 #include "tools/journal/journal_models.h"
 #include "tools/journal/journal_window.h"
 #include "tools/publishing/completion_notice.h"
@@ -28,55 +25,22 @@ using tools::journal::Store;
 using tools::publishing::CompletionNotice;
 using tools::publishing::PublishingWindow;
 
+using harness::demo;
+using harness::kDemoRoot;
+
+void tessaro_test_before_app(std::vector<std::string>& args) { harness::start_demo(args); }
+
+void tessaro_test_after_all() { harness::stop_demo(); }
+
 namespace {
-testsupport::DemoProcess* g_demo = nullptr;
-const char* kDemoRoot = "http://demo.example.com";
+
 const QString kAccepted = QStringLiteral("商品发布成功！");
 const QString kDuplicate = QStringLiteral("商品名称已存在");
 const QString kEmpty = QStringLiteral("商品名称不能为空！");
-}  // namespace
 
-void tessaro_test_before_app(std::vector<std::string>& args) {
-  g_demo = new testsupport::DemoProcess;
-  if (!g_demo->start({"--captcha", "1234"})) {
-    fprintf(stderr, "demo back office did not start\n");
-    return;
-  }
-  args.push_back(g_demo->host_rule());
-}
-
-void tessaro_test_after_all() {
-  delete g_demo;
-  g_demo = nullptr;
-}
-
-namespace {
-
-class PublishingJournal : public ::testing::Test {
+class PublishingJournal : public harness::DemoSuite<PublishingWindow, CompletionNotice, JournalWindow> {
  protected:
-  static void SetUpTestSuite() {
-    ctx_ = new harness::TestContext;
-    logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
-  }
-  static void TearDownTestSuite() {
-    delete ctx_;
-    ctx_ = nullptr;
-  }
-  void SetUp() override {
-    ASSERT_TRUE(g_demo && g_demo->port() > 0);
-    ASSERT_TRUE(logged_in_);
-    ctx_->set_exe_dir(dir_.path().toStdString());
-    ctx_->set_address_text(kDemoRoot);
-    g_demo->post("/demo/reset", "");
-    platform::set_wait_scale(0.25);
-  }
-  void TearDown() override {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (qobject_cast<PublishingWindow*>(w) || qobject_cast<CompletionNotice*>(w) || qobject_cast<JournalWindow*>(w))
-        w->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    platform::set_wait_scale(1.0);
-  }
+  PublishingJournal() : DemoSuite({.wait_scale = 0.25}) {}
 
   PublishingWindow* open_window(const QString& names) {
     auto* w = new PublishingWindow(*ctx_);
@@ -85,25 +49,13 @@ class PublishingJournal : public ::testing::Test {
     return w;
   }
   static bool run(PublishingWindow* w) {
-    QSignalSpy finished(w, &PublishingWindow::run_finished);
-    QTimer::singleShot(0, w->controls().start, &QPushButton::click);
-    return harness::wait_until([&] { return finished.count() > 0; }, 90000);
+    return harness::click_until(w->controls().start, w, &PublishingWindow::run_finished, 90000);
   }
-  std::shared_ptr<Store> journal() {
-    std::string why;
-    auto s = Store::open_for_reading(tools::journal::journal_path(dir_.path().toStdString()), &why);
-    EXPECT_TRUE(s) << why;
-    return s;
-  }
-  QStringList product_names() {
+  static QStringList product_names() {
     QStringList out;
-    for (const QJsonValue& p : harness::demo_products(*g_demo)) out << p.toObject()["name"].toString();
+    for (const QJsonValue& p : harness::demo_products(demo())) out << p.toObject()["name"].toString();
     return out;
   }
-
-  static inline harness::TestContext* ctx_ = nullptr;
-  static inline bool logged_in_ = false;
-  QTemporaryDir dir_;
 };
 
 TEST_F(PublishingJournal, FiveNamesWithADuplicateAndAnEmptyNameKeepThePlatformsAnswers) {
@@ -146,14 +98,7 @@ TEST_F(PublishingJournal, FiveNamesWithADuplicateAndAnEmptyNameKeepThePlatformsA
 
   const QString csv = dir_.filePath("run.csv");
   ASSERT_TRUE(v->export_csv(csv));
-  QFile f(csv);
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  const QByteArray bytes = f.readAll();
-  ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
-  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  const QString text = utf8.decode(bytes.mid(3));
-  EXPECT_FALSE(utf8.hasError());
-  const QStringList lines = text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+  const QStringList lines = harness::csv_export_lines(csv);
   ASSERT_EQ(lines.size(), 6);  // the header and five items
   EXPECT_TRUE(lines[3].startsWith(QStringLiteral("3,点卡甲,"))) << lines[3].toStdString();
   EXPECT_TRUE(lines[3].contains(kDuplicate));

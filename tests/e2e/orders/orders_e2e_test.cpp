@@ -13,48 +13,31 @@
 
 #include <cstdlib>
 
+#include "demo_suite.h"
 #include "page/confirmer.h"
 #include "platform/dialogs.h"
 #include "platform/waits.h"
 #include "qt_test_hooks.h"
-#include "tool_harness.h"
-#include "tools/common/journal.h"
-#include "tools/common/journal_store.h"
 #include "tools/common/tool_window.h"
 #include "tools/orders/open_orders.h"
 #include "tools/orders/orders_window.h"
 
 using tools::orders::OrdersWindow;
 
-namespace {
-
-testsupport::DemoProcess* g_demo = nullptr;
-const char* kDemoRoot = "http://demo.example.com";
-const char* kListPath = "/SelfProduct/ManualOrderList.aspx";
-
-}  // namespace
+using harness::demo;
+using harness::kDemoRoot;
 
 void tessaro_test_before_app(std::vector<std::string>& args) {
-  g_demo = new testsupport::DemoProcess;
-  if (!g_demo->start({"--captcha", "1234", "--complaints", "0", "--orders", "0", "--order-every", "0"})) {
-    fprintf(stderr, "demo back office did not start\n");
-    return;
-  }
-  args.push_back("--host-resolver-rules=\"MAP demo.example.com 127.0.0.1:" + std::to_string(g_demo->port()) + "\"");
+  harness::start_demo(args, {"--complaints", "0", "--orders", "0", "--order-every", "0"});
 }
 
-void tessaro_test_after_all() {
-  delete g_demo;
-  g_demo = nullptr;
-}
+void tessaro_test_after_all() { harness::stop_demo(); }
 
 namespace {
 
-QJsonObject state() {
-  return QJsonDocument::fromJson(QByteArray::fromStdString(g_demo->get("/demo/state.json"))).object();
-}
+const char* kListPath = "/SelfProduct/ManualOrderList.aspx";
 
-QJsonArray treatments() { return state().value("order_treatments").toArray(); }
+QJsonArray treatments() { return harness::recorded("order_treatments"); }
 
 // The last click of a cycle posts the batch form: the demo records it a moment later.
 QJsonArray treatments_once(int count, int timeout_ms = 10000) {
@@ -68,50 +51,19 @@ QStringList orders_of(const QJsonValue& treatment) {
   return out;
 }
 
-class Orders : public ::testing::Test {
+class Orders : public harness::ConfirmedDemoSuite<OrdersWindow> {
  protected:
-  static void SetUpTestSuite() {
-    ctx_ = new harness::TestContext;
-    logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
-    page::confirm_web_dialogs(ctx_->main_browser(), platform::kWebMessageTitle, platform::kOkCaption, false, 100);
-  }
-  static void TearDownTestSuite() {
-    page::confirm_web_dialogs(ctx_->main_browser(), QString(), QString(), true);
-    delete ctx_;
-    ctx_ = nullptr;
-  }
-
-  void SetUp() override {
-    ASSERT_TRUE(g_demo && g_demo->port() > 0);
-    ASSERT_TRUE(logged_in_);
-    ASSERT_TRUE(dir_.isValid());
-    ctx_->set_exe_dir(dir_.path().toStdString());
-    ctx_->set_address_text(kDemoRoot);
-    g_demo->post("/demo/reset", "");
-    platform::set_wait_scale(0.1);
-  }
-
-  void TearDown() override {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (qobject_cast<OrdersWindow*>(w)) w->close();
-    for (int i = 0; i < 3; ++i) {
-      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-      QApplication::processEvents();
-    }
-    platform::set_wait_scale(1.0);
-  }
+  Orders() : ConfirmedDemoSuite({.wait_scale = 0.1}) {}
 
   static void add(int count, bool ticked = false) {
-    g_demo->post("/demo/orders/add", "count=" + std::to_string(count) + (ticked ? "&ticked=1" : ""));
+    demo().post("/demo/orders/add", "count=" + std::to_string(count) + (ticked ? "&ticked=1" : ""));
   }
 
   // The supplier opens the manual order list, then the window.
   static OrdersWindow* open() {
     if (!harness::load(ctx_->main_browser(), QString(kDemoRoot) + kListPath)) return nullptr;
     tools::orders::open_orders(*ctx_);
-    for (QWidget* t : QApplication::topLevelWidgets())
-      if (auto* w = qobject_cast<OrdersWindow*>(t)) return w;
-    return nullptr;
+    return harness::top_level<OrdersWindow>();
   }
 
   // Waits until count cycles finished.
@@ -122,21 +74,6 @@ class Orders : public ::testing::Test {
     QObject::disconnect(c);
     return ok;
   }
-
-  std::optional<tools::journal::RunRow> last_run(std::vector<tools::journal::ItemRow>* items = nullptr) const {
-    std::string problem;
-    auto store = tools::journal::Store::open_for_reading(tools::journal::journal_path(dir_.path().toStdString()),
-                                                          &problem);
-    if (!store) return std::nullopt;
-    auto runs = store->runs(0, 1);
-    if (runs.empty()) return std::nullopt;
-    if (items) *items = store->items(runs[0].id, {}, 0, 1000);
-    return runs[0];
-  }
-
-  static inline harness::TestContext* ctx_ = nullptr;
-  static inline bool logged_in_ = false;
-  QTemporaryDir dir_;
 };
 
 TEST_F(Orders, TheWindowOpensIdleWithTheDesignedControls) {
@@ -201,7 +138,7 @@ TEST_F(Orders, TheFirstCycleComesOneIntervalAfterStartAndTreatsEveryListedOrder)
   EXPECT_EQ(t[0].toObject()["message"].toString(),
             QStringLiteral("亲！您好，你的订单正在处理中！请稍后哦，我们正在给您发货！"));
   // "Manual" reloaded the list once per cycle (and the supplier's own load).
-  EXPECT_GE(state()["order_list_loads"].toInt(), 2);
+  EXPECT_GE(harness::demo_state()["order_list_loads"].toInt(), 2);
 }
 
 TEST_F(Orders, EachTargetChecksItsRadioAndAnEditedMessageCountsFromTheNextCycle) {
@@ -306,7 +243,7 @@ TEST_F(Orders, AnEmptyListStillOpensAndConfirmsTheBatchAndThePlatformRefuses) {
   QTest::mouseClick(w->controls().stop, Qt::LeftButton);
   EXPECT_EQ(ticked.value(0), 0);
   EXPECT_EQ(treatments().size(), 0);
-  EXPECT_GE(state()["order_batch_refusals"].toInt(), 1);
+  EXPECT_GE(harness::demo_state()["order_batch_refusals"].toInt(), 1);
 }
 
 TEST_F(Orders, FiveHundredOrdersMakeALongCycleAndItsTicksStartNothing) {

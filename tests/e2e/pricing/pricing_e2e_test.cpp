@@ -14,7 +14,8 @@
 #include <memory>
 
 #include "app/main_window.h"
-#include "app/process_exit.h"
+#include "app_exits.h"
+#include "demo_suite.h"
 #include "page/confirmer.h"
 #include "platform/browser_view.h"
 #include "platform/dialogs.h"
@@ -27,30 +28,16 @@
 
 using tools::pricing::PricingWindow;
 
-namespace {
-
-testsupport::DemoProcess* g_demo = nullptr;
-const char* kDemoRoot = "http://demo.example.com";
-std::vector<int> g_exit_codes;
-
-QString u(const char* utf8) { return QString::fromUtf8(utf8); }
-
-}  // namespace
+using harness::demo;
+using harness::kDemoRoot;
+using harness::u;
 
 void tessaro_test_before_app(std::vector<std::string>& args) {
-  app::set_exit_handler([](int code) { g_exit_codes.push_back(code); });
-  g_demo = new testsupport::DemoProcess;
-  if (!g_demo->start({"--captcha", "1234"})) {
-    fprintf(stderr, "demo back office did not start\n");
-    return;
-  }
-  args.push_back(g_demo->host_rule());
+  harness::record_exits();
+  harness::start_demo(args);
 }
 
-void tessaro_test_after_all() {
-  delete g_demo;
-  g_demo = nullptr;
-}
+void tessaro_test_after_all() { harness::stop_demo(); }
 
 namespace {
 
@@ -64,7 +51,7 @@ struct PriceSet {
 
 std::vector<PriceSet> price_sets() {
   std::vector<PriceSet> out;
-  for (const QJsonValue& v : harness::demo_state(*g_demo)["price_sets"].toArray()) {
+  for (const QJsonValue& v : harness::recorded("price_sets")) {
     const QJsonObject o = v.toObject();
     out.push_back({o["product"].toInt(), o["txtPurchase"].toString(), o["txtLevelPrice1"].toString(),
                    o["txtLevelPrice2"].toString(), o["txtLevelPrice3"].toString(), o["set"].toString(),
@@ -86,55 +73,30 @@ std::vector<int> ids(int first, int last) {
   return out;
 }
 
-class Pricing : public ::testing::Test {
+class Pricing : public harness::DemoSuite<PricingWindow> {
  protected:
-  static void SetUpTestSuite() {
-    ctx_ = new harness::TestContext;
-    logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
-  }
-  static void TearDownTestSuite() {
-    delete ctx_;
-    ctx_ = nullptr;
-  }
+  // The test shapes the list itself.
+  Pricing() : DemoSuite({.wait_scale = 0.05, .reset = false}) {}
 
   void SetUp() override {
-    ASSERT_TRUE(g_demo && g_demo->port() > 0);
-    ASSERT_TRUE(logged_in_);
-    ASSERT_TRUE(dir_.isValid());
-    ctx_->set_exe_dir(dir_.path().toStdString());
-    ctx_->set_address_text(kDemoRoot);
+    ASSERT_NO_FATAL_FAILURE(DemoSuite::SetUp());
     // 45 products waiting for review: pages of 19, 19 and 7.
-    ASSERT_TRUE(harness::shape_list(*g_demo, 0, 45, 19, true));
-    platform::set_wait_scale(0.05);
+    ASSERT_TRUE(harness::shape_list(demo(), 0, 45, 19, true));
     // The platform's boxes are answered quickly by a confirmer of the test's own (the
     // run's one on the main browser keeps its 700 ms).
     page::confirm_web_dialogs(&fast_, platform::kWebMessageTitle, platform::kOkCaption, false, 50);
   }
 
   void TearDown() override {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (qobject_cast<PricingWindow*>(w)) w->close();
-    harness::wait_until([] {
-      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-      for (QWidget* w : QApplication::topLevelWidgets())
-        if (qobject_cast<PricingWindow*>(w)) return false;
-      return true;
-    });
+    DemoSuite::TearDown();
     page::confirm_web_dialogs(&fast_, QString(), QString(), true);
-    platform::set_wait_scale(1.0);
   }
 
   // The unreviewed products in the main browser, on page n of the list.
   static bool show_unreviewed(platform::BrowserView* browser, int page = 1) {
     if (!harness::load(browser, QString(kDemoRoot) + "/SelfProduct/SelfProductList.aspx")) return false;
-    auto post_back = [browser](const QString& script) {
-      QSignalSpy loaded(browser, &QWebEngineView::loadFinished);
-      harness::page_script(browser, script + "; true");
-      return harness::wait_until([&] { return loaded.count() > 0; });
-    };
-    if (!post_back("__doPostBack('lbtn22','')")) return false;
-    if (page > 1 && !post_back(QStringLiteral("__doPostBack('AspNetPager1','%1')").arg(page))) return false;
-    return true;
+    if (!harness::script_load(browser, "__doPostBack('lbtn22','')")) return false;
+    return page == 1 || harness::script_load(browser, QStringLiteral("__doPostBack('AspNetPager1','%1')").arg(page));
   }
 
   PricingWindow* open_window() {
@@ -153,9 +115,6 @@ class Pricing : public ::testing::Test {
     return harness::wait_until([&] { return finished.count() >= runs; }, 120000);
   }
 
-  static inline harness::TestContext* ctx_ = nullptr;
-  static inline bool logged_in_ = false;
-  QTemporaryDir dir_;
   QWidget fast_;
 };
 
@@ -182,9 +141,7 @@ TEST_F(Pricing, TheWindowOpensWithTheDesignValuesAndTheMainButtonsAlert) {
   EXPECT_EQ(owners, QList<QWidget*>{ctx_->main_browser()});
   EXPECT_TRUE(by_confirmer);
 
-  PricingWindow* w = nullptr;
-  for (QWidget* t : QApplication::topLevelWidgets())
-    if (auto* p = qobject_cast<PricingWindow*>(t)) w = p;
+  PricingWindow* w = harness::top_level<PricingWindow>();
   ASSERT_NE(w, nullptr);
   const auto& c = w->controls();
   EXPECT_EQ(w->windowTitle(), u("Quillory-TessaroV4.3正式版-全自动定价"));
@@ -263,9 +220,9 @@ TEST_F(Pricing, ModeTwoFillsOnlyItsBoxRowByRowAndAfterRow19TurnsToTheNextPagersO
     EXPECT_EQ(s.set, "22");
     EXPECT_TRUE(s.accepted);
   }
-  EXPECT_EQ(harness::demo_state(*g_demo)["area_stock"].toArray().size(), 20);
+  EXPECT_EQ(harness::demo_state()["area_stock"].toArray().size(), 20);
   // The page turn: option 3 chosen and the fourth select's onchange fired (its post-back).
-  EXPECT_EQ(harness::list_postbacks(*g_demo, "AspNetPager1"), (QStringList{"2", "3"}));
+  EXPECT_EQ(harness::list_postbacks(demo(), "AspNetPager1"), (QStringList{"2", "3"}));
 
   EXPECT_GE(w->row_count(), 100001);  // stopped (the stopped row still adds its 1)
   EXPECT_TRUE(c.start->isEnabled());
@@ -273,7 +230,7 @@ TEST_F(Pricing, ModeTwoFillsOnlyItsBoxRowByRowAndAfterRow19TurnsToTheNextPagersO
   EXPECT_TRUE(ctx_->main_browser()->input_enabled());
 
   // The journal: one item per row, keyed by page and row, with the platform's answers.
-  const auto runs = harness::journal_runs(dir_.path().toStdString());
+  const auto runs = harness::journal_runs(exe_dir());
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0].run.tool, "自动库存+定价");
   EXPECT_EQ(runs[0].run.ending, "stopped");
@@ -286,7 +243,7 @@ TEST_F(Pricing, ModeTwoFillsOnlyItsBoxRowByRowAndAfterRow19TurnsToTheNextPagersO
 }
 
 TEST_F(Pricing, WithoutAPagerRow19IsFollowedByRow1OfTheSamePage) {
-  ASSERT_TRUE(harness::shape_list(*g_demo, 0, 25, 19, false));
+  ASSERT_TRUE(harness::shape_list(demo(), 0, 25, 19, false));
   ASSERT_TRUE(show_unreviewed(ctx_->main_browser()));
   PricingWindow* w = open_window();
   int rounds = 0;
@@ -300,7 +257,7 @@ TEST_F(Pricing, WithoutAPagerRow19IsFollowedByRow1OfTheSamePage) {
     EXPECT_EQ(s.purchase, "10");
     EXPECT_EQ(s.set, "11");
   }
-  EXPECT_TRUE(harness::list_postbacks(*g_demo, "AspNetPager1").isEmpty());
+  EXPECT_TRUE(harness::list_postbacks(demo(), "AspNetPager1").isEmpty());
 }
 
 TEST_F(Pricing, StopAndStartAgainBeginsAtRowOneAlsoWhenPressedBeforeTheStoppedRowEnds) {
@@ -324,7 +281,7 @@ TEST_F(Pricing, StopAndStartAgainBeginsAtRowOneAlsoWhenPressedBeforeTheStoppedRo
   ASSERT_TRUE(run(w, [&](int row, int) { return row == 2 && starts == 2; }, 2));
   EXPECT_EQ(rows, (QList<int>{1, 2, 3, 1, 2}));
   EXPECT_EQ(products_priced(), (std::vector<int>{1, 2, 3, 1, 2}));
-  const auto runs = harness::journal_runs(dir_.path().toStdString());
+  const auto runs = harness::journal_runs(exe_dir());
   ASSERT_EQ(runs.size(), 2u);
   EXPECT_EQ(runs[1].items.size(), 3u);
   EXPECT_EQ(runs[0].items.size(), 2u);
@@ -347,7 +304,7 @@ TEST_F(Pricing, ClosingTheWindowDuringARunEndsItAndGivesTheBrowserBack) {
   EXPECT_EQ(products_priced(), (std::vector<int>{1}));
   EXPECT_TRUE(ctx_->main_browser()->input_enabled());
   EXPECT_EQ(page::confirm_period(ctx_->main_browser()), 0);
-  const auto runs = harness::journal_runs(dir_.path().toStdString());
+  const auto runs = harness::journal_runs(exe_dir());
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0].run.ending, "window_closed");
 }
@@ -373,7 +330,7 @@ TEST_F(Pricing, CharactersOutsideGbkInEveryBoxGoToThePageAsTyped) {
     EXPECT_FALSE(s.accepted);
   }
   // The platform's refusals land in the rows' items.
-  const auto runs = harness::journal_runs(dir_.path().toStdString());
+  const auto runs = harness::journal_runs(exe_dir());
   ASSERT_EQ(runs.size(), 1u);
   ASSERT_EQ(runs[0].items.size(), 2u);
   for (const auto& item : runs[0].items)
@@ -383,8 +340,8 @@ TEST_F(Pricing, CharactersOutsideGbkInEveryBoxGoToThePageAsTyped) {
 
 TEST_F(Pricing, FromTheMainWindowsButtonAndTheMainWindowClosedDuringARun) {
   page::confirm_web_dialogs(&fast_, QString(), QString(), true);
-  g_exit_codes.clear();
-  auto main = std::make_unique<app::MainWindow>(dir_.path().toStdString());
+  harness::exit_codes().clear();
+  auto main = std::make_unique<app::MainWindow>(exe_dir());
   main->show();
   ASSERT_TRUE(main->start_up());
   ASSERT_TRUE(show_unreviewed(main->main_browser()));
@@ -402,9 +359,7 @@ TEST_F(Pricing, FromTheMainWindowsButtonAndTheMainWindowClosedDuringARun) {
   button->click();  // the alert is answered by the start-up confirmer
   QObject::disconnect(opened);
   EXPECT_EQ(alerts, 1);
-  PricingWindow* w = nullptr;
-  for (QWidget* t : QApplication::topLevelWidgets())
-    if (auto* p = qobject_cast<PricingWindow*>(t)) w = p;
+  PricingWindow* w = harness::top_level<PricingWindow>();
   ASSERT_NE(w, nullptr);
 
   QSignalSpy finished(w, &PricingWindow::run_finished);
@@ -412,11 +367,11 @@ TEST_F(Pricing, FromTheMainWindowsButtonAndTheMainWindowClosedDuringARun) {
     if (row == 2) QTimer::singleShot(0, main.get(), &QWidget::close);
   });
   QTimer::singleShot(0, w->controls().start, &QPushButton::click);
-  ASSERT_TRUE(harness::wait_until([&] { return !g_exit_codes.empty() && !w->running(); }, 30000));
-  EXPECT_EQ(g_exit_codes, std::vector<int>{0});
+  ASSERT_TRUE(harness::wait_until([&] { return !harness::exit_codes().empty() && !w->running(); }, 30000));
+  EXPECT_EQ(harness::exit_codes(), std::vector<int>{0});
   harness::wait_until([] { return false; }, 600);
   EXPECT_EQ(products_priced(), (std::vector<int>{1}));
-  const auto runs = harness::journal_runs(dir_.path().toStdString());
+  const auto runs = harness::journal_runs(exe_dir());
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0].run.ending, "application_ended");
   w->close();

@@ -19,9 +19,9 @@
 #include <fstream>
 #include <set>
 
+#include "demo_suite.h"
 #include "page/confirmer.h"
 #include "platform/waits.h"
-#include "tool_harness.h"
 #include "qt_test_hooks.h"
 #include "settings/settings.h"
 #include "text/text.h"
@@ -37,68 +37,27 @@ using tools::publishing::ColourPicker;
 using tools::publishing::CompletionNotice;
 using tools::publishing::PublishingWindow;
 
+using harness::demo;
+using harness::kDemoRoot;
+
 namespace {
 
-testsupport::DemoProcess* g_demo = nullptr;
-const char* kDemoRoot = "http://demo.example.com";
 // A host whose port refuses connections: the browser shows an error page, no form.
 const char* kNoFormRoot = "http://noform.example.com";
 
 }  // namespace
 
 void tessaro_test_before_app(std::vector<std::string>& args) {
-  g_demo = new testsupport::DemoProcess;
-  if (!g_demo->start({"--captcha", "1234"})) {
-    fprintf(stderr, "demo back office did not start\n");
-    return;
-  }
-  args.push_back("--host-resolver-rules=\"MAP demo.example.com 127.0.0.1:" + std::to_string(g_demo->port()) +
-                 ",MAP noform.example.com 127.0.0.1:1\"");
+  harness::start_demo(args, {}, "MAP noform.example.com 127.0.0.1:1");
 }
 
-void tessaro_test_after_all() {
-  delete g_demo;
-  g_demo = nullptr;
-}
+void tessaro_test_after_all() { harness::stop_demo(); }
 
 namespace {
 
-class Publishing : public ::testing::Test {
+class Publishing : public harness::DemoSuite<PublishingWindow, CompletionNotice, CatalogueWindow, ColourPicker> {
  protected:
-  static void SetUpTestSuite() {
-    ctx_ = new harness::TestContext;
-    logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
-  }
-  static void TearDownTestSuite() {
-    delete ctx_;
-    ctx_ = nullptr;
-  }
-
-  void SetUp() override {
-    ASSERT_TRUE(g_demo && g_demo->port() > 0);
-    ASSERT_TRUE(logged_in_);
-    ASSERT_TRUE(dir_.isValid());
-    ctx_->set_exe_dir(dir_.path().toStdString());
-    ctx_->set_address_text(std::string(kDemoRoot) + "/Index.aspx");
-    g_demo->post("/demo/reset", "");
-    platform::set_wait_scale(0.2);
-  }
-
-  void TearDown() override {
-    close_all();
-    platform::set_wait_scale(1.0);
-  }
-
-  // Closes and deletes every tool window left open.
-  static void close_all() {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (qobject_cast<PublishingWindow*>(w) || qobject_cast<CompletionNotice*>(w) ||
-          qobject_cast<CatalogueWindow*>(w) || qobject_cast<ColourPicker*>(w))
-        w->close();
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QApplication::processEvents();
-  }
+  Publishing() : DemoSuite({.wait_scale = 0.2, .address = std::string(kDemoRoot) + "/Index.aspx"}) {}
 
   PublishingWindow* open_window() {
     auto* w = new PublishingWindow(*ctx_);
@@ -114,18 +73,12 @@ class Publishing : public ::testing::Test {
   }
 
   static bool run(PublishingWindow* w, int timeout_ms = 60000) {
-    QSignalSpy finished(w, &PublishingWindow::run_finished);
-    QTimer::singleShot(0, w->controls().start, &QPushButton::click);
-    return harness::wait_until([&] { return finished.count() > 0; }, timeout_ms);
+    return harness::click_until(w->controls().start, w, &PublishingWindow::run_finished, timeout_ms);
   }
 
   static std::string path(const QTemporaryDir& d, const char* name) {
     return d.path().toStdString() + "/data/" + name;
   }
-
-  static inline harness::TestContext* ctx_ = nullptr;
-  static inline bool logged_in_ = false;
-  QTemporaryDir dir_;
 };
 
 QStringList strings(const QJsonValue& v) {
@@ -176,7 +129,7 @@ TEST_F(Publishing, ThreeNamesPublishThreeProductsWithEveryField) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(guard.isNull());
 
-  const QJsonArray products = harness::demo_products(*g_demo);
+  const QJsonArray products = harness::demo_products(demo());
   ASSERT_EQ(products.size(), 3);
   const QStringList names = {QStringLiteral("腾讯QQ币10元"), QStringLiteral("网易一卡通15元"),
                              QStringLiteral("魔兽点卡30元")};
@@ -212,7 +165,7 @@ TEST_F(Publishing, BoldUncheckedClicksTheBoldBoxOncePerProductAndRandomColoursCo
   EXPECT_TRUE(c.random_colour->isChecked());
   EXPECT_FALSE(c.colour->isEnabled());
   ASSERT_TRUE(run(w));
-  const QJsonArray products = harness::demo_products(*g_demo);
+  const QJsonArray products = harness::demo_products(demo());
   ASSERT_EQ(products.size(), 4);
   const auto& palette = tools::publishing::palette();
   const std::set<std::string> entries(palette.begin(), palette.end());
@@ -242,7 +195,7 @@ TEST_F(Publishing, StopDuringTheWaitOfProductTwoLeavesTwoProducts) {
   EXPECT_EQ(texts.size(), 3);
   EXPECT_EQ(w->position(), 5);
   EXPECT_EQ(c.progress->value(), 2);
-  const QJsonArray products = harness::demo_products(*g_demo);
+  const QJsonArray products = harness::demo_products(demo());
   ASSERT_EQ(products.size(), 2);
   EXPECT_EQ(products[1].toObject()["name"].toString(), "S2");
 }
@@ -257,16 +210,14 @@ TEST_F(Publishing, AnEmptyListEndsAtOnceWithoutNotice) {
   EXPECT_TRUE(w->controls().start->isEnabled());
   EXPECT_FALSE(w->controls().stop->isEnabled());
   for (QWidget* t : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<CompletionNotice*>(t), nullptr);
-  EXPECT_EQ(harness::demo_products(*g_demo).size(), 0);
+  EXPECT_EQ(harness::demo_products(demo()).size(), 0);
 }
 
 TEST_F(Publishing, OpeningTakesThePlatformRootAndShowsTheAddForm) {
   ctx_->set_address_text(std::string(kDemoRoot) + "/SelfProduct/SelfProductList.aspx?x=1");
   tools::publishing::open_publishing(*ctx_);
   EXPECT_EQ(ctx_->address_text(), kDemoRoot);
-  PublishingWindow* w = nullptr;
-  for (QWidget* t : QApplication::topLevelWidgets())
-    if (auto* p = qobject_cast<PublishingWindow*>(t)) w = p;
+  PublishingWindow* w = harness::top_level<PublishingWindow>();
   ASSERT_NE(w, nullptr);
   EXPECT_TRUE(w->isVisible());
   EXPECT_EQ(w->parentWidget(), nullptr);
@@ -404,9 +355,7 @@ TEST_F(Publishing, TheColourPickerSetsTheCodeAndTheTextColour) {
   PublishingWindow* w = open_window();
   const auto& c = w->controls();
   QTest::mouseClick(c.colour_lookup, Qt::LeftButton);
-  ColourPicker* picker = nullptr;
-  for (QWidget* t : QApplication::topLevelWidgets())
-    if (auto* p = qobject_cast<ColourPicker*>(t)) picker = p;
+  ColourPicker* picker = harness::top_level<ColourPicker>();
   ASSERT_NE(picker, nullptr);
   QPointer<ColourPicker> guard(picker);
   EXPECT_FALSE(picker->converter_view()->isVisible());
@@ -436,9 +385,7 @@ TEST_F(Publishing, TheColourPickerSetsTheCodeAndTheTextColour) {
 TEST_F(Publishing, TheConverterPageTurnsCodesIntoComponents) {
   PublishingWindow* w = open_window();
   QTest::mouseClick(w->controls().colour_lookup, Qt::LeftButton);
-  ColourPicker* picker = nullptr;
-  for (QWidget* t : QApplication::topLevelWidgets())
-    if (auto* p = qobject_cast<ColourPicker*>(t)) picker = p;
+  ColourPicker* picker = harness::top_level<ColourPicker>();
   ASSERT_NE(picker, nullptr);
   platform::BrowserView* conv = picker->converter_view();
   ASSERT_TRUE(harness::wait_until(
@@ -463,7 +410,7 @@ TEST_F(Publishing, NamesOutsideGbkArriveIntact) {
   const QString odd = QStringLiteral("𠀀古字\u20AC欧元😀");
   w->controls().names->setPlainText(odd + "\n" + QStringLiteral("ᠮᠣᠩᠭᠣᠯ"));
   ASSERT_TRUE(run(w));
-  const QJsonArray products = harness::demo_products(*g_demo);
+  const QJsonArray products = harness::demo_products(demo());
   ASSERT_EQ(products.size(), 2);
   EXPECT_EQ(products[0].toObject()["name"].toString(), odd);
   EXPECT_EQ(products[1].toObject()["name"].toString(), QStringLiteral("ᠮᠣᠩᠭᠣᠯ"));
@@ -483,7 +430,7 @@ TEST_F(Publishing, APageWithoutTheAddFormRunsThroughAndEndsNormally) {
   ASSERT_TRUE(run(w));
   EXPECT_EQ(texts.last(), QStringLiteral("发布完毕！"));
   EXPECT_EQ(w->controls().progress->value(), 2);
-  EXPECT_EQ(harness::demo_products(*g_demo).size(), 0);
+  EXPECT_EQ(harness::demo_products(demo()).size(), 0);
   EXPECT_EQ(ctx_->address_text(), kNoFormRoot);
 }
 
@@ -497,7 +444,7 @@ TEST_F(Publishing, ClosingTheWindowDuringARunEndsTheRunSafely) {
   QTimer::singleShot(0, w->controls().start, &QPushButton::click);
   ASSERT_TRUE(harness::wait_until([&] { return guard.isNull(); }, 60000));
   // Product 1 went out; the pass that was waiting when the window closed did not.
-  EXPECT_EQ(harness::demo_products(*g_demo).size(), 1);
+  EXPECT_EQ(harness::demo_products(demo()).size(), 1);
   EXPECT_EQ(page::confirm_period(ctx_->main_browser()), 0);
   EXPECT_EQ(settings::read_whole_file(path(dir_, "productname.ini")), "C1\r\nC2\r\nC3");
   for (QWidget* t : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<CompletionNotice*>(t), nullptr);
@@ -524,7 +471,7 @@ TEST_F(Publishing, FiveThousandNamesKeepTheWindowResponsive) {
   ASSERT_TRUE(run(w, 120000));
   EXPECT_EQ(texts.first(), QStringLiteral("当前商品一共5000个，正在发布第0个"));
   EXPECT_EQ(texts.last(), QStringLiteral("发布完毕！"));
-  EXPECT_EQ(harness::demo_products(*g_demo).size(), 7);
+  EXPECT_EQ(harness::demo_products(demo()).size(), 7);
   // The timer fired during the responsive waits: at least once per product wait.
   EXPECT_GE(ticks, 7);
   EXPECT_EQ(w->controls().progress->maximum(), 5000);

@@ -13,7 +13,8 @@
 #include <memory>
 
 #include "app/main_window.h"
-#include "app/process_exit.h"
+#include "app_exits.h"
+#include "demo_suite.h"
 #include "platform/waits.h"
 #include "product_list_demo.h"
 #include "qt_test_hooks.h"
@@ -23,31 +24,22 @@
 
 using tools::status::ReviewChoice;
 
+using harness::demo;
+using harness::kDemoRoot;
+using harness::u;
+
 namespace {
 
-testsupport::DemoProcess* g_demo = nullptr;
-const char* kDemoRoot = "http://demo.example.com";
 constexpr double kScale = 0.1;
-std::vector<int> g_exit_codes;
-
-QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 
 }  // namespace
 
 void tessaro_test_before_app(std::vector<std::string>& args) {
-  app::set_exit_handler([](int code) { g_exit_codes.push_back(code); });
-  g_demo = new testsupport::DemoProcess;
-  if (!g_demo->start({"--captcha", "1234"})) {
-    fprintf(stderr, "demo back office did not start\n");
-    return;
-  }
-  args.push_back(g_demo->host_rule());
+  harness::record_exits();
+  harness::start_demo(args);
 }
 
-void tessaro_test_after_all() {
-  delete g_demo;
-  g_demo = nullptr;
-}
+void tessaro_test_after_all() { harness::stop_demo(); }
 
 namespace {
 
@@ -85,7 +77,7 @@ struct Sent {
 
 std::vector<Sent> status_requests() {
   std::vector<Sent> out;
-  for (const QJsonValue& v : harness::demo_state(*g_demo)["status_requests"].toArray()) {
+  for (const QJsonValue& v : harness::recorded("status_requests")) {
     const QJsonObject o = v.toObject();
     out.push_back({o["pid"].toString(), o["status"].toString(), o["applied"].toInt()});
   }
@@ -101,38 +93,26 @@ QString ids(int first, int last) {
 // Product statuses by id ("0" on sale, "1" paused, "2" forbidden).
 QMap<int, QString> product_statuses() {
   QMap<int, QString> out;
-  for (const QJsonValue& v : harness::demo_products(*g_demo)) out[v.toObject()["id"].toInt()] = v.toObject()["status"].toString();
+  for (const QJsonValue& v : harness::demo_products(demo())) out[v.toObject()["id"].toInt()] = v.toObject()["status"].toString();
   return out;
 }
 
 ReviewChoice* visible_choice() {
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (auto* c = qobject_cast<ReviewChoice*>(w); c && c->isVisible()) return c;
-  return nullptr;
+  return harness::top_level<ReviewChoice>([](ReviewChoice* c) { return c->isVisible(); });
 }
 
-class BulkStatus : public ::testing::Test {
+class BulkStatus : public harness::DemoSuite<> {
  protected:
-  static void SetUpTestSuite() {
-    ctx_ = new harness::TestContext;
-    logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
-  }
-  static void TearDownTestSuite() {
-    delete ctx_;
-    ctx_ = nullptr;
-  }
+  // Each test shapes the list itself.
+  BulkStatus() : DemoSuite({.wait_scale = kScale, .reset = false}) {}
+
   void SetUp() override {
-    ASSERT_TRUE(g_demo && g_demo->port() > 0);
-    ASSERT_TRUE(logged_in_);
-    ASSERT_TRUE(dir_.isValid());
-    ctx_->set_exe_dir(dir_.path().toStdString());
-    ctx_->set_address_text(kDemoRoot);
-    platform::set_wait_scale(kScale);
+    ASSERT_NO_FATAL_FAILURE(DemoSuite::SetUp());
     main_ = std::make_unique<MainStandIn>(*ctx_);
   }
   void TearDown() override {
     main_.reset();
-    platform::set_wait_scale(1.0);
+    DemoSuite::TearDown();
   }
 
   // Presses button index, picks the review link (0 the unreviewed products, 1 the
@@ -183,14 +163,11 @@ class BulkStatus : public ::testing::Test {
     EXPECT_TRUE(ctx_->main_browser()->input_enabled());
   }
 
-  static inline harness::TestContext* ctx_ = nullptr;
-  static inline bool logged_in_ = false;
-  QTemporaryDir dir_;
   std::unique_ptr<MainStandIn> main_;
 };
 
 TEST_F(BulkStatus, ThreePagesOfTenTenAndFiveGiveThreeRequestsOfTenIds) {
-  ASSERT_TRUE(harness::shape_list(*g_demo, 25));
+  ASSERT_TRUE(harness::shape_list(demo(), 25));
   QStringList captions;
   QString done;
   bool others_off = true;
@@ -207,7 +184,7 @@ TEST_F(BulkStatus, ThreePagesOfTenTenAndFiveGiveThreeRequestsOfTenIds) {
   ASSERT_TRUE(run(0, 1, &captions, &done));
   probe.stop();
 
-  EXPECT_EQ(harness::list_postbacks(*g_demo, "AspNetPager1"), (QStringList{"1", "2", "3", "4"}));
+  EXPECT_EQ(harness::list_postbacks(demo(), "AspNetPager1"), (QStringList{"1", "2", "3", "4"}));
   const auto sent = status_requests();
   ASSERT_EQ(sent.size(), 3u);
   EXPECT_EQ(sent[0].pid, "," + ids(1, 10));
@@ -224,7 +201,7 @@ TEST_F(BulkStatus, ThreePagesOfTenTenAndFiveGiveThreeRequestsOfTenIds) {
   EXPECT_EQ(done, u("销售全部商品处理完毕！"));
   expect_captions_back();
   // The journal: one item per request, keyed by its id group.
-  const auto runs = harness::journal_runs(dir_.path().toStdString());
+  const auto runs = harness::journal_runs(exe_dir());
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0].run.tool, "销售全部商品");
   EXPECT_EQ(runs[0].run.ending, "finished");
@@ -236,18 +213,18 @@ TEST_F(BulkStatus, ThreePagesOfTenTenAndFiveGiveThreeRequestsOfTenIds) {
   EXPECT_FALSE(main_->parts.status_browser->isVisible());
   // The main browser reloads the list it shows.
   EXPECT_TRUE(harness::wait_until([] {
-    const QJsonArray r = harness::demo_state(*g_demo)["product_list"].toObject()["requests"].toArray();
+    const QJsonArray r = harness::demo_state()["product_list"].toObject()["requests"].toArray();
     return r.last().toObject()["method"].toString() == "GET";
   }));
 }
 
 TEST_F(BulkStatus, EachButtonSendsItsStatusCodeAndEveryCaptionComesBack) {
-  ASSERT_TRUE(harness::shape_list(*g_demo, 3));
+  ASSERT_TRUE(harness::shape_list(demo(), 3));
   const char* codes[3] = {"1", "0", "-1"};
   const char* product_status[3] = {"0", "1", "2"};
   for (int index : {1, 2, 0}) {
     SCOPED_TRACE(index);
-    g_demo->post("/demo/reset", "");
+    demo().post("/demo/reset", "");
     QString done;
     ASSERT_TRUE(run(index, 1, nullptr, &done));
     const auto sent = status_requests();
@@ -261,9 +238,9 @@ TEST_F(BulkStatus, EachButtonSendsItsStatusCodeAndEveryCaptionComesBack) {
 }
 
 TEST_F(BulkStatus, TheFirstReviewLinkSwitchesToTheUnreviewedProducts) {
-  ASSERT_TRUE(harness::shape_list(*g_demo, 12, 3));
+  ASSERT_TRUE(harness::shape_list(demo(), 12, 3));
   ASSERT_TRUE(run(2, 0));
-  EXPECT_EQ(harness::list_postbacks(*g_demo, "lbtn22"), (QStringList{""}));
+  EXPECT_EQ(harness::list_postbacks(demo(), "lbtn22"), (QStringList{""}));
   const auto sent = status_requests();
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].pid, ",13,14,15,13,14,15");
@@ -272,16 +249,16 @@ TEST_F(BulkStatus, TheFirstReviewLinkSwitchesToTheUnreviewedProducts) {
   EXPECT_EQ(statuses[12], "0");
   EXPECT_EQ(statuses[13], "2");
   expect_captions_back();
-  const auto runs = harness::journal_runs(dir_.path().toStdString());
+  const auto runs = harness::journal_runs(exe_dir());
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0].run.tool, "禁售全部商品");
   EXPECT_NE(runs[0].run.settings_json.find("\"list\":\"unreviewed\""), std::string::npos);
 }
 
 TEST_F(BulkStatus, ClosingTheChoiceWindowLeavesTheListAsItIs) {
-  ASSERT_TRUE(harness::shape_list(*g_demo, 2, 2));
+  ASSERT_TRUE(harness::shape_list(demo(), 2, 2));
   ASSERT_TRUE(run(1, -1));
-  EXPECT_TRUE(harness::list_postbacks(*g_demo, "lbtn22").isEmpty());
+  EXPECT_TRUE(harness::list_postbacks(demo(), "lbtn22").isEmpty());
   const auto sent = status_requests();
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].pid, ",1,2,1,2");
@@ -289,7 +266,7 @@ TEST_F(BulkStatus, ClosingTheChoiceWindowLeavesTheListAsItIs) {
 
 TEST_F(BulkStatus, TwoPagesAndThreeIdsSendTwoRequestsAndDropTheThird) {
   // One product per page: ids 1, 2 and 2 again.
-  ASSERT_TRUE(harness::shape_list(*g_demo, 2, 0, 1));
+  ASSERT_TRUE(harness::shape_list(demo(), 2, 0, 1));
   ASSERT_TRUE(run(1, 1));
   const auto sent = status_requests();
   ASSERT_EQ(sent.size(), 2u);
@@ -301,18 +278,18 @@ TEST_F(BulkStatus, TwoPagesAndThreeIdsSendTwoRequestsAndDropTheThird) {
 TEST_F(BulkStatus, NoPagerOrNoProductsSendNothingAndTheDoneMessageFollows) {
   for (bool pager : {false, true}) {
     SCOPED_TRACE(pager);
-    ASSERT_TRUE(harness::shape_list(*g_demo, pager ? 0 : 4, 0, 10, pager));
+    ASSERT_TRUE(harness::shape_list(demo(), pager ? 0 : 4, 0, 10, pager));
     QString done;
     ASSERT_TRUE(run(0, 1, nullptr, &done));
     EXPECT_TRUE(status_requests().empty());
-    EXPECT_EQ(harness::demo_state(*g_demo)["status_pages"].toInt(), 0);
+    EXPECT_EQ(harness::demo_state()["status_pages"].toInt(), 0);
     // No pager: one pass; one page offered: two.
-    EXPECT_EQ(harness::list_postbacks(*g_demo, "AspNetPager1").size(), pager ? 2 : 1);
+    EXPECT_EQ(harness::list_postbacks(demo(), "AspNetPager1").size(), pager ? 2 : 1);
     EXPECT_EQ(done, u("销售全部商品处理完毕！"));
     expect_captions_back();
   }
   // Both runs recorded, without items.
-  const auto runs = harness::journal_runs(dir_.path().toStdString());
+  const auto runs = harness::journal_runs(exe_dir());
   ASSERT_EQ(runs.size(), 2u);
   for (const auto& r : runs) {
     EXPECT_EQ(r.run.ending, "finished");
@@ -322,7 +299,7 @@ TEST_F(BulkStatus, NoPagerOrNoProductsSendNothingAndTheDoneMessageFollows) {
 
 TEST_F(BulkStatus, TheMainWindowGoingDuringEachPartEndsTheRunQuietly) {
   // 500 pages: the walk is counted and started, and ends with the window.
-  ASSERT_TRUE(harness::shape_list(*g_demo, 5000));
+  ASSERT_TRUE(harness::shape_list(demo(), 5000));
   QStringList captions;
   QTimer killer;
   QObject::connect(&killer, &QTimer::timeout, [&] {
@@ -333,12 +310,12 @@ TEST_F(BulkStatus, TheMainWindowGoingDuringEachPartEndsTheRunQuietly) {
   killer.stop();
   EXPECT_EQ(captions.mid(0, 3), (QStringList{kCaptions[0], u("状态:当前页数为500"), u("正在分析第1页")}));
   harness::wait_until([] { return false; }, 800);
-  EXPECT_EQ(harness::list_postbacks(*g_demo, "AspNetPager1"), (QStringList{"1", "2"}));
+  EXPECT_EQ(harness::list_postbacks(demo(), "AspNetPager1"), (QStringList{"1", "2"}));
   EXPECT_TRUE(status_requests().empty());
   EXPECT_TRUE(ctx_->main_browser()->input_enabled());
 
   // While the review choice is open.
-  ASSERT_TRUE(harness::shape_list(*g_demo, 3));
+  ASSERT_TRUE(harness::shape_list(demo(), 3));
   main_ = std::make_unique<MainStandIn>(*ctx_);
   bool returned = false;
   bool choice_seen = false;
@@ -358,10 +335,10 @@ TEST_F(BulkStatus, TheMainWindowGoingDuringEachPartEndsTheRunQuietly) {
   killer.stop();
   EXPECT_TRUE(choice_seen);
   EXPECT_EQ(visible_choice(), nullptr);
-  EXPECT_TRUE(harness::list_postbacks(*g_demo, "AspNetPager1").isEmpty());
+  EXPECT_TRUE(harness::list_postbacks(demo(), "AspNetPager1").isEmpty());
 
   // While the groups are posted.
-  ASSERT_TRUE(harness::shape_list(*g_demo, 6, 0, 2));
+  ASSERT_TRUE(harness::shape_list(demo(), 6, 0, 2));
   main_ = std::make_unique<MainStandIn>(*ctx_);
   killer.disconnect();
   QObject::connect(&killer, &QTimer::timeout, [&] {
@@ -379,7 +356,7 @@ TEST_F(BulkStatus, TheMainWindowGoingDuringEachPartEndsTheRunQuietly) {
 // and browser; closing it during a run (the process would end) harms nothing.
 TEST_F(BulkStatus, TheMainWindowsButtonsRunItWithItsHiddenBrowser) {
   main_.reset();
-  ASSERT_TRUE(harness::shape_list(*g_demo, 4, 0, 2));
+  ASSERT_TRUE(harness::shape_list(demo(), 4, 0, 2));
   QTemporaryDir dir;
   app::MainWindow w(dir.path().toStdString());
   w.show();
@@ -414,7 +391,7 @@ TEST_F(BulkStatus, TheMainWindowsButtonsRunItWithItsHiddenBrowser) {
     returned = true;
   });
   ASSERT_TRUE(harness::wait_until([&] { return returned; }, 60000));
-  EXPECT_EQ(g_exit_codes, std::vector<int>{0});
+  EXPECT_EQ(harness::exit_codes(), std::vector<int>{0});
   const auto sent = status_requests();
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(sent[0].pid, ",1,2,3");
@@ -435,7 +412,7 @@ TEST_F(BulkStatus, Screenshots) {
   const QString docs = qEnvironmentVariable("TESSARO_SCREENSHOT_DIR");
   if (docs.isEmpty()) GTEST_SKIP() << "TESSARO_SCREENSHOT_DIR not set";
   main_.reset();
-  ASSERT_TRUE(harness::shape_list(*g_demo, 25));
+  ASSERT_TRUE(harness::shape_list(demo(), 25));
   QTemporaryDir dir;
   app::MainWindow w(dir.path().toStdString());
   w.show();

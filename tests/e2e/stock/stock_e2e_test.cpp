@@ -10,89 +10,43 @@
 #include <QTest>
 #include <QTimer>
 
+#include "demo_suite.h"
 #include "page/confirmer.h"
 #include "platform/waits.h"
 #include "qt_test_hooks.h"
-#include "tool_harness.h"
-#include "tools/common/journal.h"
-#include "tools/common/journal_store.h"
 #include "tools/stock/open_stock_deletion.h"
 #include "tools/stock/stock_window.h"
 
 using tools::stock::StockDeletionWindow;
 
-namespace {
-
-testsupport::DemoProcess* g_demo = nullptr;
-const char* kDemoRoot = "http://demo.example.com";
-
-}  // namespace
+using harness::demo;
+using harness::kDemoRoot;
 
 void tessaro_test_before_app(std::vector<std::string>& args) {
-  g_demo = new testsupport::DemoProcess;
-  if (!g_demo->start({"--captcha", "1234", "--products", "2", "--cards", "120"})) {
-    fprintf(stderr, "demo back office did not start\n");
-    return;
-  }
-  args.push_back("--host-resolver-rules=\"MAP demo.example.com 127.0.0.1:" + std::to_string(g_demo->port()) + "\"");
+  harness::start_demo(args, {"--products", "2", "--cards", "120"});
 }
 
-void tessaro_test_after_all() {
-  delete g_demo;
-  g_demo = nullptr;
-}
+void tessaro_test_after_all() { harness::stop_demo(); }
 
 namespace {
 
-QJsonObject state() {
-  return QJsonDocument::fromJson(QByteArray::fromStdString(g_demo->get("/demo/state.json"))).object();
-}
-
 // Cards in stock of a product (-1 when the demo has no entry for it).
-int stock(int product) {
-  for (const QJsonValue& v : state().value("cards").toArray())
-    if (v.toObject().value("product").toInt() == product) return v.toObject().value("cards").toArray().size();
-  return -1;
-}
+int stock(int product) { return harness::cards_in_stock(product); }
 
 // The deletion post-backs the demo answered, as card counts.
 QList<int> deletions() {
   QList<int> out;
-  for (const QJsonValue& v : state().value("card_deletions").toArray()) out << v.toObject().value("count").toInt();
+  for (const QJsonObject& o : harness::recorded_objects("card_deletions")) out << o.value("count").toInt();
   return out;
 }
 
-class StockDeletion : public ::testing::Test {
+class StockDeletion : public harness::DemoSuite<StockDeletionWindow> {
  protected:
-  static void SetUpTestSuite() {
-    ctx_ = new harness::TestContext;
-    logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
-  }
-  static void TearDownTestSuite() {
-    delete ctx_;
-    ctx_ = nullptr;
-  }
+  StockDeletion() : DemoSuite({.wait_scale = 0.3}) {}
 
   void SetUp() override {
-    ASSERT_TRUE(g_demo && g_demo->port() > 0);
-    ASSERT_TRUE(logged_in_);
-    ASSERT_TRUE(dir_.isValid());
-    ctx_->set_exe_dir(dir_.path().toStdString());
-    ctx_->set_address_text(kDemoRoot);
-    g_demo->post("/demo/reset", "");
+    ASSERT_NO_FATAL_FAILURE(DemoSuite::SetUp());
     page::confirm_web_dialogs(ctx_->main_browser(), {}, {}, true);
-    platform::set_wait_scale(0.3);
-  }
-
-  void TearDown() override {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (qobject_cast<StockDeletionWindow*>(w)) w->close();
-    harness::wait_until([] {
-      for (QWidget* w : QApplication::topLevelWidgets())
-        if (qobject_cast<StockDeletionWindow*>(w)) return false;
-      return true;
-    });
-    platform::set_wait_scale(1.0);
   }
 
   // Opens the window and waits until the browser shows the inventory page.
@@ -100,9 +54,7 @@ class StockDeletion : public ::testing::Test {
     // From a blank page, so that the inventory page is surely the window's own load.
     EXPECT_TRUE(harness::load(ctx_->main_browser(), "about:blank"));
     tools::stock::open_stock_deletion(*ctx_);
-    StockDeletionWindow* w = nullptr;
-    for (QWidget* t : QApplication::topLevelWidgets())
-      if (auto* s = qobject_cast<StockDeletionWindow*>(t)) w = s;
+    StockDeletionWindow* w = harness::top_level<StockDeletionWindow>();
     EXPECT_NE(w, nullptr);
     const QString inventory = QString::fromStdString(ctx_->address_text()) + "/SelfProduct/SelfProductInventory.aspx";
     EXPECT_TRUE(harness::wait_until([&] { return on_page(inventory); }));
@@ -125,23 +77,8 @@ class StockDeletion : public ::testing::Test {
   }
 
   static bool run_until_finished(StockDeletionWindow* w, int timeout_ms = 60000) {
-    QSignalSpy finished(w, &StockDeletionWindow::deletion_finished);
-    QTimer::singleShot(0, w->controls().start, &QPushButton::click);
-    return harness::wait_until([&] { return finished.count() > 0; }, timeout_ms);
+    return harness::click_until(w->controls().start, w, &StockDeletionWindow::deletion_finished, timeout_ms);
   }
-
-  // The runs recorded in the journal of the test's data directory, newest first.
-  std::vector<tools::journal::RunRow> journal_runs() {
-    std::string why;
-    store_ = tools::journal::Store::open_for_reading(tools::journal::journal_path(dir_.path().toStdString()), &why);
-    EXPECT_TRUE(store_) << why;
-    return store_ ? store_->runs(0, 10) : std::vector<tools::journal::RunRow>{};
-  }
-
-  static inline harness::TestContext* ctx_ = nullptr;
-  static inline bool logged_in_ = false;
-  QTemporaryDir dir_;
-  std::shared_ptr<tools::journal::Store> store_;
 };
 
 TEST_F(StockDeletion, OpeningShowsTheInventoryPageAndStartsTheConfirmerWhichOutlivesTheWindow) {

@@ -19,41 +19,26 @@
 #include <set>
 
 #include "app/main_window.h"
-#include "app/process_exit.h"
+#include "app_exits.h"
+#include "demo_suite.h"
 #include "page/confirmer.h"
 #include "platform/dialogs.h"
 #include "platform/waits.h"
 #include "qt_test_hooks.h"
-#include "tool_harness.h"
-#include "tools/common/journal.h"
-#include "tools/common/journal_store.h"
 #include "tools/subaccounts/open_registration.h"
 #include "tools/subaccounts/registration_window.h"
 
 using tools::subaccounts::RegistrationWindow;
 
-namespace {
-
-testsupport::DemoProcess* g_demo = nullptr;
-const char* kDemoRoot = "http://demo.example.com";
-std::vector<int> g_exit_codes;  // end_process calls (the test process stays alive)
-
-}  // namespace
+using harness::demo;
+using harness::kDemoRoot;
 
 void tessaro_test_before_app(std::vector<std::string>& args) {
-  app::set_exit_handler([](int code) { g_exit_codes.push_back(code); });
-  g_demo = new testsupport::DemoProcess;
-  if (!g_demo->start({"--captcha", "1234"})) {
-    fprintf(stderr, "demo back office did not start\n");
-    return;
-  }
-  args.push_back("--host-resolver-rules=\"MAP demo.example.com 127.0.0.1:" + std::to_string(g_demo->port()) + "\"");
+  harness::record_exits();
+  harness::start_demo(args);
 }
 
-void tessaro_test_after_all() {
-  delete g_demo;
-  g_demo = nullptr;
-}
+void tessaro_test_after_all() { harness::stop_demo(); }
 
 namespace {
 
@@ -61,10 +46,7 @@ const QString kRegistering = QStringLiteral("状态：正在注册中……");
 const QString kStopText = QStringLiteral("用户已经执行停止按钮或者注册限制，10分钟后自动继续注册");
 const QString kReminder = QStringLiteral("请确保您已经登录了卡盟，如果未登录卡盟，请在主程序登录");
 
-QJsonArray registrations() {
-  const std::string body = g_demo->get("/demo/state.json");
-  return QJsonDocument::fromJson(QByteArray::fromStdString(body)).object().value("registrations").toArray();
-}
+QJsonArray registrations() { return harness::recorded("registrations"); }
 
 // Positions (1-based) of the name that repeat one character, and where each choice puts
 // letters (the rest are digits).
@@ -115,25 +97,12 @@ class KeyWatch : public QObject {
   }
 };
 
-class Registration : public ::testing::Test {
+class Registration : public harness::DemoSuite<RegistrationWindow> {
  protected:
-  static void SetUpTestSuite() {
-    ctx_ = new harness::TestContext;
-    logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
-  }
-  static void TearDownTestSuite() {
-    delete ctx_;
-    ctx_ = nullptr;
-  }
+  Registration() : DemoSuite({.wait_scale = 0.1}) {}
 
   void SetUp() override {
-    ASSERT_TRUE(g_demo && g_demo->port() > 0);
-    ASSERT_TRUE(logged_in_);
-    ASSERT_TRUE(dir_.isValid());
-    ctx_->set_exe_dir(dir_.path().toStdString());
-    ctx_->set_address_text(kDemoRoot);
-    g_demo->post("/demo/reset", "");
-    platform::set_wait_scale(0.1);
+    ASSERT_NO_FATAL_FAILURE(DemoSuite::SetUp());
     // Another window of the application holds the keyboard focus in a text box.
     bystander_ = std::make_unique<QWidget>();
     bystander_->setWindowTitle(QStringLiteral("记事本"));
@@ -144,30 +113,19 @@ class Registration : public ::testing::Test {
   }
 
   void TearDown() override {
-    close_all();
+    DemoSuite::TearDown();
+    if (!keys_) return;  // the set-up failed before the watch
     // No key press reached anything but a registration window's browser.
     EXPECT_TRUE(bystander_box_->text().isEmpty()) << bystander_box_->text().toStdString();
     EXPECT_TRUE(keys_->elsewhere.isEmpty()) << keys_->elsewhere.join(", ").toStdString();
     keys_.reset();
     bystander_.reset();
-    platform::set_wait_scale(1.0);
   }
 
   void focus_bystander() {
     bystander_->activateWindow();
     bystander_box_->setFocus();
     harness::wait_until([this] { return QApplication::focusWidget() == bystander_box_; }, 2000);
-  }
-
-  static void close_all() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (qobject_cast<RegistrationWindow*>(w)) w->close();
-    harness::wait_until([] {
-      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-      for (QWidget* w : QApplication::topLevelWidgets())
-        if (qobject_cast<RegistrationWindow*>(w)) return false;
-      return true;
-    });
   }
 
   // Opens the window as the main window's button does, answering the login reminder;
@@ -189,10 +147,8 @@ class Registration : public ::testing::Test {
     });
     t->start();
     tools::subaccounts::open_registration(*ctx_);
-    RegistrationWindow* w = nullptr;
-    for (QWidget* top : QApplication::topLevelWidgets())
-      if (auto* r = qobject_cast<RegistrationWindow*>(top); r && !r->closing() && r != last_)
-        w = r;
+    RegistrationWindow* w =
+        harness::top_level<RegistrationWindow>([this](RegistrationWindow* r) { return !r->closing() && r != last_; });
     last_ = w;
     if (w) harness::wait_until([w] { return w->browser()->ready_state() == 4; });
     focus_bystander();
@@ -201,25 +157,9 @@ class Registration : public ::testing::Test {
 
   // Presses "3.注册" and waits for batches_ more batch ends.
   static bool run(RegistrationWindow* w, int batches = 1, int timeout_ms = 90000) {
-    QSignalSpy finished(w, &RegistrationWindow::batch_finished);
-    QTimer::singleShot(0, w->controls().start, &QPushButton::click);
-    return harness::wait_until([&] { return finished.count() >= batches; }, timeout_ms);
+    return harness::click_until(w->controls().start, w, &RegistrationWindow::batch_finished, timeout_ms, batches);
   }
 
-  // The runs recorded in the journal of the test's data directory, newest first.
-  std::vector<tools::journal::RunRow> journal_runs() {
-    std::string why;
-    store_ = tools::journal::Store::open_for_reading(tools::journal::journal_path(dir_.path().toStdString()), &why);
-    return store_ ? store_->runs(0, 10) : std::vector<tools::journal::RunRow>{};
-  }
-  std::vector<tools::journal::ItemRow> journal_items(const tools::journal::RunRow& run) {
-    return store_->items(run.id, {}, 0, 100);
-  }
-
-  static inline harness::TestContext* ctx_ = nullptr;
-  static inline bool logged_in_ = false;
-  std::shared_ptr<tools::journal::Store> store_;
-  QTemporaryDir dir_;
   std::unique_ptr<QWidget> bystander_;
   QLineEdit* bystander_box_ = nullptr;
   std::unique_ptr<KeyWatch> keys_;
@@ -652,8 +592,8 @@ TEST_F(Registration, TheApplicationEndingDuringABatchStopsItsStepsTimerAndConfir
 }
 
 TEST_F(Registration, TheMainWindowsButtonOpensItAndClosingTheMainWindowEndsTheBatch) {
-  g_exit_codes.clear();
-  auto main = std::make_unique<app::MainWindow>(dir_.path().toStdString());
+  harness::exit_codes().clear();
+  auto main = std::make_unique<app::MainWindow>(exe_dir());
   main->show();
   ASSERT_TRUE(main->start_up());
   main->set_address_text(kDemoRoot);
@@ -680,9 +620,7 @@ TEST_F(Registration, TheMainWindowsButtonOpensItAndClosingTheMainWindowEndsTheBa
   t->start();
   button->click();
   EXPECT_EQ(reminder, kReminder);
-  RegistrationWindow* w = nullptr;
-  for (QWidget* top : QApplication::topLevelWidgets())
-    if (auto* r = qobject_cast<RegistrationWindow*>(top)) w = r;
+  RegistrationWindow* w = harness::top_level<RegistrationWindow>();
   ASSERT_NE(w, nullptr);
   ASSERT_TRUE(harness::wait_until([w] { return w->browser()->ready_state() == 4; }));
   // Logged in through the shared profile: the list page itself.
@@ -690,8 +628,8 @@ TEST_F(Registration, TheMainWindowsButtonOpensItAndClosingTheMainWindowEndsTheBa
 
   QObject::connect(w, &RegistrationWindow::submitted, main.get(), [&main] { main->close(); });
   QTimer::singleShot(0, w->controls().start, &QPushButton::click);
-  ASSERT_TRUE(harness::wait_until([&] { return !g_exit_codes.empty() && !w->in_batch(); }, 30000));
-  EXPECT_EQ(g_exit_codes, std::vector<int>{0});
+  ASSERT_TRUE(harness::wait_until([&] { return !harness::exit_codes().empty() && !w->in_batch(); }, 30000));
+  EXPECT_EQ(harness::exit_codes(), std::vector<int>{0});
   harness::wait_until([] { return false; }, 500);
   EXPECT_EQ(registrations().size(), 1);
   EXPECT_FALSE(w->batch_timer()->isActive());

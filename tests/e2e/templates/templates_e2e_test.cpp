@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QAccessible>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
@@ -14,6 +13,7 @@
 #include <QTest>
 #include <QUrlQuery>
 
+#include "demo_suite.h"
 #include "platform/waits.h"
 #include "product_list_demo.h"
 #include "qt_test_hooks.h"
@@ -25,10 +25,12 @@
 using tools::templates::TemplatesWindow;
 using tools::templates::TutorialViewer;
 
+using harness::demo;
+using harness::kDemoRoot;
+using harness::u;
+
 namespace {
 
-testsupport::DemoProcess* g_demo = nullptr;
-const char* kDemoRoot = "http://demo.example.com";
 // Waits of the walk and the choices, and of applying (which needs the pages a little
 // longer: its radio post-back and the submission follow each other closely).
 constexpr double kWalkScale = 0.1;
@@ -36,55 +38,20 @@ constexpr double kApplyScale = 0.25;
 
 }  // namespace
 
-void tessaro_test_before_app(std::vector<std::string>& args) {
-  g_demo = new testsupport::DemoProcess;
-  if (!g_demo->start({"--captcha", "1234"})) {
-    fprintf(stderr, "demo back office did not start\n");
-    return;
-  }
-  args.push_back(g_demo->host_rule());
-}
+void tessaro_test_before_app(std::vector<std::string>& args) { harness::start_demo(args); }
 
-void tessaro_test_after_all() {
-  delete g_demo;
-  g_demo = nullptr;
-}
+void tessaro_test_after_all() { harness::stop_demo(); }
 
 namespace {
 
-QString u(const char* utf8) { return QString::fromUtf8(utf8); }
-
-class Templates : public ::testing::Test {
+class Templates : public harness::DemoSuite<TemplatesWindow, TutorialViewer> {
  protected:
-  static void SetUpTestSuite() {
-    ctx_ = new harness::TestContext;
-    logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
-  }
-  static void TearDownTestSuite() {
-    delete ctx_;
-    ctx_ = nullptr;
-  }
-
-  void SetUp() override {
-    ASSERT_TRUE(g_demo && g_demo->port() > 0);
-    ASSERT_TRUE(logged_in_);
-    ASSERT_TRUE(dir_.isValid());
-    ctx_->set_exe_dir(dir_.path().toStdString());
-    ctx_->set_address_text(kDemoRoot);
-    platform::set_wait_scale(kWalkScale);
-  }
+  // Each test shapes the list itself.
+  Templates() : DemoSuite({.wait_scale = kWalkScale, .reset = false}) {}
 
   void TearDown() override {
-    close_all();
-    platform::set_wait_scale(1.0);
+    DemoSuite::TearDown();
     ctx_->main_browser()->set_input_enabled(true);
-  }
-
-  static void close_all() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (qobject_cast<TemplatesWindow*>(w) || qobject_cast<TutorialViewer*>(w)) w->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QApplication::processEvents();
   }
 
   // A window, once the list page it opens is shown.
@@ -104,15 +71,11 @@ class Templates : public ::testing::Test {
 
   // Presses "1.分析" and waits until the analysis returned.
   static bool analyse(TemplatesWindow* w, int timeout_ms = 60000) {
-    QSignalSpy done(w, &TemplatesWindow::analysis_finished);
-    QTimer::singleShot(0, w->controls().analyse, &QPushButton::click);
-    return harness::wait_until([&] { return done.count() > 0; }, timeout_ms);
+    return harness::click_until(w->controls().analyse, w, &TemplatesWindow::analysis_finished, timeout_ms);
   }
 
   static bool apply(TemplatesWindow* w, int timeout_ms = 90000) {
-    QSignalSpy done(w, &TemplatesWindow::applying_finished);
-    QTimer::singleShot(0, w->controls().start, &QPushButton::click);
-    return harness::wait_until([&] { return done.count() > 0; }, timeout_ms);
+    return harness::click_until(w->controls().start, w, &TemplatesWindow::applying_finished, timeout_ms);
   }
 
   // The user's choice in a list (the signal a choice made with mouse or keys gives).
@@ -140,27 +103,21 @@ class Templates : public ::testing::Test {
     return out;
   }
 
-  static QJsonArray settings() { return harness::demo_state(*g_demo)["templates"].toObject()["settings"].toArray(); }
+  static QJsonArray settings() { return harness::demo_state()["templates"].toObject()["settings"].toArray(); }
   static QJsonArray submissions() {
-    return harness::demo_state(*g_demo)["templates"].toObject()["submissions"].toArray();
+    return harness::demo_state()["templates"].toObject()["submissions"].toArray();
   }
   // The last product's submission is still on its way when the run returns.
   static bool submitted(int n) {
     return harness::wait_until([n] { return submissions().size() >= n; }, 10000);
   }
   static QString browser_pid() { return QUrlQuery(ctx_->main_browser()->url()).queryItemValue("PID"); }
-
-  static inline harness::TestContext* ctx_ = nullptr;
-  static inline bool logged_in_ = false;
-  QTemporaryDir dir_;
 };
 
 TEST_F(Templates, WindowOpensOnTheProductListWithItsControlsAndTutorial) {
-  ASSERT_TRUE(harness::shape_list(*g_demo, 3));
+  ASSERT_TRUE(harness::shape_list(demo(), 3));
   tools::templates::open_templates(*ctx_);
-  TemplatesWindow* w = nullptr;
-  for (QWidget* t : QApplication::topLevelWidgets())
-    if (auto* x = qobject_cast<TemplatesWindow*>(t)) w = x;
+  TemplatesWindow* w = harness::top_level<TemplatesWindow>();
   ASSERT_NE(w, nullptr);
   EXPECT_TRUE(harness::wait_until([] { return on_list(*ctx_); }));
   EXPECT_EQ(w->windowTitle(), u("Quillory-TessaroV4.3正式版-自动设置类型模版"));
@@ -191,7 +148,7 @@ TEST_F(Templates, WindowOpensOnTheProductListWithItsControlsAndTutorial) {
     EXPECT_TRUE(label->isVisible());
   }
   // The status label speaks its text.
-  EXPECT_EQ(QAccessible::queryAccessibleInterface(c.status)->text(QAccessible::Name), u("状态:等待用户执行"));
+  EXPECT_EQ(harness::spoken_name(c.status), u("状态:等待用户执行"));
 
   // The tutorial button takes a new colour every 100 ms.
   EXPECT_EQ(c.tutorial->text(), u("使用教程【必看】"));
@@ -202,9 +159,7 @@ TEST_F(Templates, WindowOpensOnTheProductListWithItsControlsAndTutorial) {
   }
   EXPECT_GE(colours.size(), 4);
   QTest::mouseClick(c.tutorial, Qt::LeftButton);
-  TutorialViewer* viewer = nullptr;
-  for (QWidget* t : QApplication::topLevelWidgets())
-    if (auto* v = qobject_cast<TutorialViewer*>(t); v && v->isVisible()) viewer = v;
+  TutorialViewer* viewer = harness::top_level<TutorialViewer>([](TutorialViewer* v) { return v->isVisible(); });
   ASSERT_NE(viewer, nullptr);
   EXPECT_EQ(viewer->windowTitle(), u("Quillory-TessaroV4.3正式版-使用教程"));
   ASSERT_GE(viewer->count(), 3);
@@ -217,11 +172,11 @@ TEST_F(Templates, WindowOpensOnTheProductListWithItsControlsAndTutorial) {
   viewer->show_picture(viewer->count() - 1);
   EXPECT_FALSE(viewer->next_button()->isEnabled());
   // Nothing was walked or navigated beyond the list.
-  EXPECT_TRUE(harness::list_postbacks(*g_demo, "AspNetPager1").isEmpty());
+  EXPECT_TRUE(harness::list_postbacks(demo(), "AspNetPager1").isEmpty());
 }
 
 TEST_F(Templates, AnalysisPostsBackEveryPageAndOneMoreAndCollectsEveryLink) {
-  ASSERT_TRUE(harness::shape_list(*g_demo, 25));
+  ASSERT_TRUE(harness::shape_list(demo(), 25));
   TemplatesWindow* w = open_window();
   QStringList texts;
   QObject::connect(w, &TemplatesWindow::status_text_changed, [&](const QString& t) { texts << t; });
@@ -231,7 +186,7 @@ TEST_F(Templates, AnalysisPostsBackEveryPageAndOneMoreAndCollectsEveryLink) {
   ASSERT_TRUE(analyse(w));
 
   // A pager of 3 options gives 4 post-backs.
-  EXPECT_EQ(harness::list_postbacks(*g_demo, "AspNetPager1"), (QStringList{"1", "2", "3", "4"}));
+  EXPECT_EQ(harness::list_postbacks(demo(), "AspNetPager1"), (QStringList{"1", "2", "3", "4"}));
   EXPECT_EQ(texts, (QStringList{u("状态:正在计算页数，请勿操作"), u("状态:当前页数为3"), u("正在分析第1页"),
                                 u("正在分析第2页"), u("正在分析第3页"), u("正在分析第4页"), u("状态:分析完毕")}));
   EXPECT_FALSE(input_during);
@@ -248,7 +203,7 @@ TEST_F(Templates, AnalysisPostsBackEveryPageAndOneMoreAndCollectsEveryLink) {
   EXPECT_TRUE(harness::wait_until([] { return browser_pid() == "1"; }));
   EXPECT_FALSE(ctx_->main_browser()->input_enabled());
   // A second analysis starts a new list.
-  ASSERT_TRUE(harness::shape_list(*g_demo, 4));
+  ASSERT_TRUE(harness::shape_list(demo(), 4));
   ctx_->navigate_main(std::string(kDemoRoot) + "/SelfProduct/SelfProductList.aspx");
   ASSERT_TRUE(harness::wait_until([] { return on_list(*ctx_); }));
   ASSERT_TRUE(analyse(w));
@@ -259,7 +214,7 @@ TEST_F(Templates, AnalysisPostsBackEveryPageAndOneMoreAndCollectsEveryLink) {
 }
 
 TEST_F(Templates, ChoosingFillsTheListsFromTheTemplatePageAndCodeSelectionsRunNothing) {
-  ASSERT_TRUE(harness::shape_list(*g_demo, 3));
+  ASSERT_TRUE(harness::shape_list(demo(), 3));
   TemplatesWindow* w = open_window();
   ASSERT_TRUE(analyse(w));
   ASSERT_TRUE(harness::wait_until([] { return browser_pid() == "1" && ctx_->main_browser()->ready_state() == 4; }));
@@ -279,7 +234,7 @@ TEST_F(Templates, ChoosingFillsTheListsFromTheTemplatePageAndCodeSelectionsRunNo
   EXPECT_TRUE(c.templates->isEnabled());
   ASSERT_TRUE(choose(w, c.templates, 1));
   EXPECT_EQ(harness::page_script(ctx_->main_browser(), "document.getElementById('ddlTemplate').selectedIndex").toInt(), 1);
-  const QJsonArray postbacks = harness::demo_state(*g_demo)["templates"].toObject()["postbacks"].toArray();
+  const QJsonArray postbacks = harness::demo_state()["templates"].toObject()["postbacks"].toArray();
   ASSERT_EQ(postbacks.size(), 2);
   EXPECT_EQ(postbacks[0].toObject()["target"].toString(), "rblType$5");
   EXPECT_EQ(postbacks[1].toObject()["target"].toString(), "ddlGameCompany");
@@ -288,7 +243,7 @@ TEST_F(Templates, ChoosingFillsTheListsFromTheTemplatePageAndCodeSelectionsRunNo
   c.types->setCurrentIndex(1);
   c.vendors->setCurrentIndex(0);
   harness::wait_until([] { return false; }, 400);
-  EXPECT_EQ(harness::demo_state(*g_demo)["templates"].toObject()["postbacks"].toArray().size(), 2);
+  EXPECT_EQ(harness::demo_state()["templates"].toObject()["postbacks"].toArray().size(), 2);
   EXPECT_EQ(items(c.templates).size(), 2);
   EXPECT_TRUE(c.vendors->isEnabled());
   EXPECT_EQ(w->radio(), 6);
@@ -296,7 +251,7 @@ TEST_F(Templates, ChoosingFillsTheListsFromTheTemplatePageAndCodeSelectionsRunNo
 
 TEST_F(Templates, ApplyingSetsEveryProductAsChosen) {
   // Two pages (2 + 1 products): links 1, 2, 3 and 3 again.
-  ASSERT_TRUE(harness::shape_list(*g_demo, 3, 0, 2));
+  ASSERT_TRUE(harness::shape_list(demo(), 3, 0, 2));
   TemplatesWindow* w = open_window();
   ASSERT_TRUE(analyse(w));
   ASSERT_EQ(links(w), links_of(1, 3) + links_of(3, 3));
@@ -344,7 +299,7 @@ TEST_F(Templates, ApplyingSetsEveryProductAsChosen) {
   }
   EXPECT_EQ(sent[3].toObject()["product"].toInt(), 3);
   // The journal: one item per product, keyed by its template link, with the choice.
-  const auto runs = harness::journal_runs(dir_.path().toStdString());
+  const auto runs = harness::journal_runs(exe_dir());
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0].run.tool, "[完美]设类型模版");
   EXPECT_EQ(runs[0].run.ending, "finished");
@@ -358,15 +313,15 @@ TEST_F(Templates, ApplyingSetsEveryProductAsChosen) {
 
 TEST_F(Templates, ASlowPlatformsPagesAreEachReadOnceLoaded) {
   // Each post-back takes 0.7 s, longer than the walk's (shortened) 0.3 s wait.
-  ASSERT_TRUE(harness::shape_list(*g_demo, 25, 0, 10, true, 700));
+  ASSERT_TRUE(harness::shape_list(demo(), 25, 0, 10, true, 700));
   TemplatesWindow* w = open_window();
   ASSERT_TRUE(analyse(w));
   EXPECT_EQ(links(w), links_of(1, 25) + links_of(21, 25));
-  EXPECT_EQ(harness::list_postbacks(*g_demo, "AspNetPager1"), (QStringList{"1", "2", "3", "4"}));
+  EXPECT_EQ(harness::list_postbacks(demo(), "AspNetPager1"), (QStringList{"1", "2", "3", "4"}));
 }
 
 TEST_F(Templates, NumberSelectionLeavesTheListsDisabledAndSetsTheSecondRadio) {
-  ASSERT_TRUE(harness::shape_list(*g_demo, 3));
+  ASSERT_TRUE(harness::shape_list(demo(), 3));
   TemplatesWindow* w = open_window();
   ASSERT_TRUE(analyse(w));
   ASSERT_TRUE(harness::wait_until([] { return browser_pid() == "1" && ctx_->main_browser()->ready_state() == 4; }));
@@ -395,7 +350,7 @@ TEST_F(Templates, NumberSelectionLeavesTheListsDisabledAndSetsTheSecondRadio) {
 
 TEST_F(Templates, CardCodesWithoutAnyChoiceIsTheFirstRadio) {
   // The window opens with "卡密" selected: "2.开始" applies it without a choice.
-  ASSERT_TRUE(harness::shape_list(*g_demo, 2));
+  ASSERT_TRUE(harness::shape_list(demo(), 2));
   TemplatesWindow* w = open_window();
   ASSERT_TRUE(analyse(w));
   platform::set_wait_scale(kApplyScale);
@@ -411,13 +366,13 @@ TEST_F(Templates, CardCodesWithoutAnyChoiceIsTheFirstRadio) {
 
 TEST_F(Templates, AListWithoutProductsFindsNothingAndNavigatesNowhere) {
   // After an analysis that found products, one that finds none.
-  ASSERT_TRUE(harness::shape_list(*g_demo, 2));
+  ASSERT_TRUE(harness::shape_list(demo(), 2));
   TemplatesWindow* w = open_window();
   ASSERT_TRUE(analyse(w));
   const auto& c = w->controls();
   ASSERT_TRUE(c.start->isEnabled());
   ASSERT_TRUE(harness::wait_until([] { return browser_pid() == "1" && ctx_->main_browser()->ready_state() == 4; }));
-  ASSERT_TRUE(harness::shape_list(*g_demo, 0));
+  ASSERT_TRUE(harness::shape_list(demo(), 0));
   ctx_->navigate_main(std::string(kDemoRoot) + "/SelfProduct/SelfProductList.aspx");
   ASSERT_TRUE(harness::wait_until([] { return on_list(*ctx_); }));
   ASSERT_TRUE(analyse(w));
@@ -428,14 +383,14 @@ TEST_F(Templates, AListWithoutProductsFindsNothingAndNavigatesNowhere) {
   EXPECT_TRUE(w->links().empty());
   harness::wait_until([] { return false; }, 300);
   EXPECT_EQ(ctx_->main_browser()->url().path(), "/SelfProduct/SelfProductList.aspx");
-  EXPECT_EQ(harness::demo_state(*g_demo)["templates"].toObject()["views"].toInt(), 0);
+  EXPECT_EQ(harness::demo_state()["templates"].toObject()["views"].toInt(), 0);
   EXPECT_TRUE(ctx_->main_browser()->input_enabled());
   // One page offered: two passes.
-  EXPECT_EQ(harness::list_postbacks(*g_demo, "AspNetPager1"), (QStringList{"1", "2"}));
+  EXPECT_EQ(harness::list_postbacks(demo(), "AspNetPager1"), (QStringList{"1", "2"}));
 }
 
 TEST_F(Templates, AListWithoutPagerIsWalkedOnceAndItsProductsSet) {
-  ASSERT_TRUE(harness::shape_list(*g_demo, 3, 0, 10, false));
+  ASSERT_TRUE(harness::shape_list(demo(), 3, 0, 10, false));
   TemplatesWindow* w = open_window();
   QStringList texts;
   QObject::connect(w, &TemplatesWindow::status_text_changed, [&](const QString& t) { texts << t; });
@@ -449,12 +404,12 @@ TEST_F(Templates, AListWithoutPagerIsWalkedOnceAndItsProductsSet) {
 }
 
 TEST_F(Templates, TemplatePagesThatDoNotLoadAreSkippedWithoutHarm) {
-  ASSERT_TRUE(harness::shape_list(*g_demo, 3));
+  ASSERT_TRUE(harness::shape_list(demo(), 3));
   TemplatesWindow* w = open_window();
   ASSERT_TRUE(analyse(w));
   ASSERT_EQ(w->links().size(), 6u);
   // Products 2 and 3 are gone: their template pages fail on the platform.
-  ASSERT_TRUE(harness::shape_list(*g_demo, 1));
+  ASSERT_TRUE(harness::shape_list(demo(), 1));
   platform::set_wait_scale(kApplyScale);
   ASSERT_TRUE(apply(w));
   EXPECT_EQ(w->controls().status->text(), u("状态:商品模版设置完毕"));
@@ -468,7 +423,7 @@ TEST_F(Templates, TemplatePagesThatDoNotLoadAreSkippedWithoutHarm) {
 }
 
 TEST_F(Templates, APagerOfFiveHundredPagesIsCountedAndWalkedUntilTheWindowCloses) {
-  ASSERT_TRUE(harness::shape_list(*g_demo, 5000));
+  ASSERT_TRUE(harness::shape_list(demo(), 5000));
   TemplatesWindow* w = open_window();
   QPointer<TemplatesWindow> guard(w);
   QStringList texts;
@@ -482,12 +437,12 @@ TEST_F(Templates, APagerOfFiveHundredPagesIsCountedAndWalkedUntilTheWindowCloses
   EXPECT_EQ(texts.size(), 5);
   // The walk ended with the window: no post-back after the third.
   harness::wait_until([] { return false; }, 600);
-  EXPECT_EQ(harness::list_postbacks(*g_demo, "AspNetPager1"), (QStringList{"1", "2", "3"}));
+  EXPECT_EQ(harness::list_postbacks(demo(), "AspNetPager1"), (QStringList{"1", "2", "3"}));
   EXPECT_TRUE(ctx_->main_browser()->input_enabled());
 }
 
 TEST_F(Templates, ClosingTheWindowWhileApplyingEndsTheRunAndGivesTheBrowserBack) {
-  ASSERT_TRUE(harness::shape_list(*g_demo, 6));
+  ASSERT_TRUE(harness::shape_list(demo(), 6));
   TemplatesWindow* w = open_window();
   ASSERT_TRUE(analyse(w));
   QPointer<TemplatesWindow> guard(w);
@@ -506,9 +461,9 @@ TEST_F(Templates, TheMainWindowGoingDuringEachRunEndsNothingBadly) {
   // Its own browser, since the main window's going deletes it.
   for (int phase = 0; phase < 3; ++phase) {
     SCOPED_TRACE(phase);
-    ASSERT_TRUE(harness::shape_list(*g_demo, 3));
+    ASSERT_TRUE(harness::shape_list(demo(), 3));
     harness::TestContext ctx;
-    ctx.set_exe_dir(dir_.path().toStdString());
+    ctx.set_exe_dir(exe_dir());
     ctx.set_address_text(kDemoRoot);
     TemplatesWindow* w = open_window(ctx);
     QPointer<TemplatesWindow> guard(w);
@@ -548,7 +503,7 @@ TEST_F(Templates, TheMainWindowGoingDuringEachRunEndsNothingBadly) {
     EXPECT_EQ(ctx.main_browser(), nullptr);
     if (phase == 2) {
       // The run went on without a browser to its end.
-      const auto runs = harness::journal_runs(dir_.path().toStdString());
+      const auto runs = harness::journal_runs(exe_dir());
       ASSERT_FALSE(runs.empty());
       EXPECT_EQ(runs[0].run.ending, "finished");
     }
@@ -567,7 +522,7 @@ TEST_F(Templates, Screenshots) {
   const QString docs = qEnvironmentVariable("TESSARO_SCREENSHOT_DIR");
   const QString tutorial = qEnvironmentVariable("TESSARO_TUTORIAL_DIR");
   if (docs.isEmpty() && tutorial.isEmpty()) GTEST_SKIP() << "TESSARO_SCREENSHOT_DIR / TESSARO_TUTORIAL_DIR not set";
-  ASSERT_TRUE(harness::shape_list(*g_demo, 23));
+  ASSERT_TRUE(harness::shape_list(demo(), 23));
   ctx_->host()->resize(1000, 640);
   TemplatesWindow* w = open_window();
   w->move(0, 0);
