@@ -3,7 +3,6 @@
 // memory of this process and its children (the browser's processes) at page 1 and at
 // page 100. Run under Xvfb; arguments: [pages] [products per page].
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
@@ -17,8 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "product_list_demo.h"
-#include "tool_harness.h"
+#include "demo_bench.h"
 #include "tools/templates/templates_window.h"
 
 namespace {
@@ -75,25 +73,10 @@ Memory measure(int demo_pid) {
 int main(int argc, char** argv) {
   const int pages = argc > 1 ? std::atoi(argv[1]) : 100;
   const int per_page = argc > 2 ? std::atoi(argv[2]) : 20;
-  setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
-  testsupport::DemoProcess demo;
-  if (!demo.start({"--captcha", "1234", "--products", std::to_string(pages * per_page), "--page-size",
-                   std::to_string(per_page)})) {
-    fprintf(stderr, "demo did not start\n");
-    return 1;
-  }
-  const std::string flags = "--disable-gpu --no-sandbox " + demo.host_rule();
-  setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
-  QApplication app(argc, argv);
-  QTemporaryDir dir;
-  harness::TestContext ctx;
-  ctx.set_exe_dir(dir.path().toStdString());
-  if (!harness::log_in(ctx.main_browser(), "http://demo.example.com")) {
-    fprintf(stderr, "login failed\n");
-    return 1;
-  }
-  ctx.set_address_text("http://demo.example.com");
-  auto* w = new tools::templates::TemplatesWindow(ctx);
+  bench::DemoBench b(argc, argv,
+                     {"--products", std::to_string(pages * per_page), "--page-size", std::to_string(per_page)});
+  if (!b.ready()) return 1;
+  auto* w = new tools::templates::TemplatesWindow(b.ctx());
   w->show();
   harness::wait_until([] { return false; }, 3000);  // the list loads
 
@@ -118,20 +101,12 @@ int main(int argc, char** argv) {
       if (page == pages) last = samples.back().second;
     }
   });
-  QSignalSpy finished(w, &tools::templates::TemplatesWindow::analysis_finished);
-  QElapsedTimer clock;
-  QTimer::singleShot(0, [&] {
-    clock.start();
-    w->controls().analyse->click();
-  });
-  harness::wait_until([&] { return finished.count() > 0; }, (pages + 1) * 4000 + 600000);
-  const double wall = clock.elapsed() / 1000.0;
-  const double prescribed = (pages + 1) * 4.0;
+  const double wall = bench::timed_run(w->controls().analyse, w, &tools::templates::TemplatesWindow::analysis_finished,
+                                       (pages + 1) * 4000 + 600000);
   const std::size_t links = w->links().size();
   const std::size_t expected = static_cast<std::size_t>((pages + 1) * per_page);
   printf("pages %d, products %d, links collected %zu of %zu\n", pages, pages * per_page, links, expected);
-  printf("wall %.2f s, prescribed waits %.2f s, ratio %.4f (+%.2f%%)\n", wall, prescribed, wall / prescribed,
-         (wall / prescribed - 1) * 100);
+  bench::print_ratio(wall, (pages + 1) * 4.0);
   printf("memory at page 1:   PSS %ld KB (tree), RSS %ld KB (tree), RSS %ld KB (this process)\n", first.pss_kb,
          first.rss_kb, first.self_rss_kb);
   printf("memory at page %d: PSS %ld KB (tree), RSS %ld KB (tree), RSS %ld KB (this process)\n", pages, last.pss_kb,
@@ -145,14 +120,12 @@ int main(int argc, char** argv) {
   // Baseline in the same process: the same post-backs without the tool (each page's
   // load awaited, no collection), to tell the engine's own growth from the tool's.
   w->close();
-  platform::BrowserView* view = ctx.main_browser();
-  harness::load(view, QStringLiteral("http://demo.example.com/SelfProduct/SelfProductList.aspx"));
+  platform::BrowserView* view = b.ctx().main_browser();
+  harness::load(view, QString(harness::kDemoRoot) + "/SelfProduct/SelfProductList.aspx");
   harness::wait_until([] { return false; }, 1000);
   const Memory base_first = measure(demo_pid);
   for (int i = 1; i <= pages + 1; ++i) {
-    QSignalSpy loaded(view, &QWebEngineView::loadFinished);
-    harness::page_script(view, QStringLiteral("__doPostBack('AspNetPager1','%1'); true").arg(i));
-    harness::wait_until([&] { return loaded.count() > 0; }, 15000);
+    harness::script_load(view, QStringLiteral("__doPostBack('AspNetPager1','%1')").arg(i), 15000);
     harness::wait_until([] { return false; }, 100);
   }
   harness::wait_until([] { return false; }, 1000);
