@@ -7,105 +7,32 @@
 #include <regex>
 #include <thread>
 
-#include "demo_process.h"
+#include "demo_client.h"
 
 namespace {
 
+using demotest::all;
+using demotest::Browser;
 using testsupport::DemoProcess;
+using demotest::count;
+using demotest::enc;
+using demotest::view_state;
 
-// A client that keeps the session cookie, like a browser.
-class Client {
- public:
-  explicit Client(int port) : port_(port), http_("127.0.0.1", port) { http_.set_read_timeout(10); }
-  httplib::Result get(const std::string& path) { return keep(http_.Get(path.c_str(), headers())); }
-  httplib::Result post(const std::string& path, const std::string& body) {
-    return keep(http_.Post(path.c_str(), headers(), body, "application/x-www-form-urlencoded"));
-  }
-  // What arrives of a page within seconds (for a page that never ends).
-  std::string partial(const std::string& path, int seconds) {
-    httplib::Client h("127.0.0.1", port_);
-    h.set_read_timeout(seconds);
-    std::string body;
-    h.Get(path.c_str(), headers(), [&](const char* data, size_t n) {
-      body.append(data, n);
-      return true;
-    });
-    return body;
-  }
-  bool login() {
-    get("/Login.aspx");
-    auto r = post("/Login.aspx", "UserName=demo&Password2=demo123&Theme1%24txtCheckCode=1234&Theme1%24btnLogin=x");
-    return r && r->status == 302;
-  }
-
- private:
-  int port_;
-  httplib::Client http_;
-  std::string cookie_;
-  httplib::Headers headers() const { return cookie_.empty() ? httplib::Headers{} : httplib::Headers{{"Cookie", cookie_}}; }
-  httplib::Result keep(httplib::Result r) {
-    if (r && r->has_header("Set-Cookie")) {
-      std::string c = r->get_header_value("Set-Cookie");
-      cookie_ = c.substr(0, c.find(';'));
-    }
-    return r;
-  }
-};
-
-std::string enc(const std::string& s) {
-  std::string out;
-  for (unsigned char c : s) {
-    if (isalnum(c)) {
-      out += static_cast<char>(c);
-    } else {
-      char buf[4];
-      snprintf(buf, sizeof buf, "%%%02X", c);
-      out += buf;
-    }
-  }
-  return out;
-}
-
-std::vector<std::string> all(const std::string& text, const std::string& pattern) {
-  std::vector<std::string> out;
-  std::regex re(pattern);
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), re); it != std::sregex_iterator(); ++it)
-    out.push_back((*it)[1].str());
-  return out;
-}
-
-std::string view_state(const std::string& page) {
-  auto v = all(page, "name=\"__VIEWSTATE\" id=\"__VIEWSTATE\" value=\"([^\"]*)\"");
-  return v.empty() ? "" : v.front();
-}
-
-int count(const std::string& hay, const std::string& needle) {
-  int n = 0;
-  for (size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1)) ++n;
-  return n;
-}
-
-class Customers : public ::testing::Test {
+class Customers : public demotest::ServerSuite {
  protected:
   static void SetUpTestSuite() {
-    demo_ = new DemoProcess;
-    ASSERT_TRUE(demo_->start({"--captcha", "1234", "--complaints", "2", "--orders", "3", "--order-every", "0"}));
-  }
-  static void TearDownTestSuite() {
-    delete demo_;
-    demo_ = nullptr;
+    start_demo({"--captcha", "1234", "--complaints", "2", "--orders", "3", "--order-every", "0"});
   }
   void SetUp() override {
-    demo_->post("/demo/reset", "");
-    client_ = std::make_unique<Client>(demo_->port());
+    ASSERT_NO_FATAL_FAILURE(ServerSuite::SetUp());
+    client_ = std::make_unique<Browser>(demo_->port());
     ASSERT_TRUE(client_->login());
   }
-  static inline DemoProcess* demo_ = nullptr;
-  std::unique_ptr<Client> client_;
+  std::unique_ptr<Browser> client_;
 };
 
 TEST_F(Customers, PagesNeedTheLogin) {
-  Client anon(demo_->port());
+  Browser anon(demo_->port());
   for (const char* path : {"/SelfProduct/ComplaintList.aspx", "/SelfProduct/OnlineServiceTreat.aspx?ID=1001",
                            "/SelfProduct/ManualOrderList.aspx", "/SelfProduct/SaleOrderDetail.aspx?OrderNO=x"})
     EXPECT_EQ(anon.get(path)->status, 302) << path;

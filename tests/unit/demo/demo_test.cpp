@@ -10,37 +10,21 @@
 #include <thread>
 
 #include "demo_client.h"
-#include "demo_process.h"
 #include "pages.h"
 #include "state.h"
 #include "util.h"
 
 namespace {
 
-using testsupport::DemoProcess;
 using demotest::Browser;
+using demotest::count;
 using demotest::enc;
+using testsupport::DemoProcess;
 
-int count(const std::string& hay, const std::string& needle) {
-  int n = 0;
-  for (size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1)) ++n;
-  return n;
-}
-
-class Demo : public ::testing::Test {
+class Demo : public demotest::ServerSuite {
  protected:
-  static void SetUpTestSuite() {
-    demo_ = new DemoProcess;
-    ASSERT_TRUE(demo_->start({"--captcha", "4321", "--seed", "11"}));
-  }
-  static void TearDownTestSuite() {
-    delete demo_;
-    demo_ = nullptr;
-  }
-  void SetUp() override { demo_->post("/demo/reset", ""); }
-  static DemoProcess* demo_;
+  static void SetUpTestSuite() { start_demo({"--captcha", "4321", "--seed", "11"}); }
 };
-DemoProcess* Demo::demo_ = nullptr;
 
 TEST(DemoLogin, RandomCaptchaPictureAndWrongCodes) {
   DemoProcess d;

@@ -7,60 +7,15 @@
 #include <regex>
 #include <string>
 
-#include "demo_process.h"
+#include "demo_client.h"
 
 namespace {
 
+using demotest::Browser;
 using testsupport::DemoProcess;
-
-// Keeps the session cookie like a browser.
-class Client {
- public:
-  explicit Client(int port) : http_("127.0.0.1", port) { http_.set_read_timeout(20); }
-  httplib::Result get(const std::string& path) { return keep(http_.Get(path.c_str(), headers())); }
-  httplib::Result post(const std::string& path, const std::string& body) {
-    return keep(http_.Post(path.c_str(), headers(), body, "application/x-www-form-urlencoded"));
-  }
-  bool login() {
-    get("/Login.aspx");
-    auto r = post("/Login.aspx", "UserName=demo&Password2=demo123&Theme1%24txtCheckCode=1234&Theme1%24btnLogin=x");
-    return r && r->status == 302;
-  }
-
- private:
-  httplib::Client http_;
-  std::string cookie_;
-  httplib::Headers headers() const { return cookie_.empty() ? httplib::Headers{} : httplib::Headers{{"Cookie", cookie_}}; }
-  httplib::Result keep(httplib::Result r) {
-    if (r && r->has_header("Set-Cookie")) {
-      const std::string c = r->get_header_value("Set-Cookie");
-      cookie_ = c.substr(0, c.find(';'));
-    }
-    return r;
-  }
-};
-
-std::string enc(const std::string& s) {
-  std::string out;
-  for (unsigned char c : s) {
-    if (isalnum(c) || c == '-' || c == '_' || c == '.') {
-      out += static_cast<char>(c);
-    } else {
-      char buf[4];
-      snprintf(buf, sizeof buf, "%%%02X", c);
-      out += buf;
-    }
-  }
-  return out;
-}
-
-int count(const std::string& hay, const std::string& needle) {
-  int n = 0;
-  for (size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1)) ++n;
-  return n;
-}
-
-bool has(const std::string& hay, const std::string& needle) { return hay.find(needle) != std::string::npos; }
+using demotest::count;
+using demotest::enc;
+using demotest::has;
 
 // The card count of one product in the state JSON.
 int stock(const std::string& json, int pid) {
@@ -71,28 +26,22 @@ int stock(const std::string& json, int pid) {
   return count(json.substr(at, end - at), "{\"id\": ");
 }
 
-class Inventory : public ::testing::Test {
+class Inventory : public demotest::ServerSuite {
  protected:
   static void SetUpTestSuite() {
-    demo_ = new DemoProcess;
-    ASSERT_TRUE(demo_->start({"--captcha", "1234", "--products", "3", "--cards", "60", "--inventory-page-size", "2"}));
-  }
-  static void TearDownTestSuite() {
-    delete demo_;
-    demo_ = nullptr;
+    start_demo({"--captcha", "1234", "--products", "3", "--cards", "60", "--inventory-page-size", "2"});
   }
   void SetUp() override {
-    demo_->post("/demo/reset", "");
+    ASSERT_NO_FATAL_FAILURE(ServerSuite::SetUp());
     ASSERT_TRUE(client_.login());
   }
   std::string state() { return demo_->get("/demo/state.json"); }
 
-  static inline DemoProcess* demo_ = nullptr;
-  Client client_{demo_->port()};
+  Browser client_{demo_ ? demo_->port() : 0, 20};
 };
 
 TEST_F(Inventory, PagesNeedALogin) {
-  Client anonymous(demo_->port());
+  Browser anonymous(demo_->port());
   for (const char* path : {"/SelfProduct/SelfProductInventory.aspx", "/SelfProduct/ProductCardList.aspx?PID=1",
                            "/SelfProduct/ProductCardImport.aspx?PID=1"}) {
     auto r = anonymous.get(path);

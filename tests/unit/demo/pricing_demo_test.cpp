@@ -7,46 +7,25 @@
 #include <string>
 
 #include "demo_client.h"
-#include "demo_process.h"
 
 namespace {
 
+using demotest::alert_of;
 using demotest::Browser;
+using demotest::count;
 using demotest::enc;
-using testsupport::DemoProcess;
+using demotest::has;
 
-std::string alert_of(const std::string& page) {
-  std::smatch m;
-  static const std::regex re("alert\\(\"([^\"]*)\"\\);");
-  return std::regex_search(page, m, re) ? m[1].str() : std::string();
-}
-
-bool has(const std::string& hay, const std::string& needle) { return hay.find(needle) != std::string::npos; }
-
-class PricingDemo : public ::testing::Test {
+class PricingDemo : public demotest::ServerSuite {
  protected:
-  static void SetUpTestSuite() {
-    demo_ = new DemoProcess;
-    ASSERT_TRUE(demo_->start({"--captcha", "1234", "--unreviewed", "3"}));
-  }
-  static void TearDownTestSuite() {
-    delete demo_;
-    demo_ = nullptr;
-  }
+  static void SetUpTestSuite() { start_demo({"--captcha", "1234", "--unreviewed", "3"}); }
   void SetUp() override {
-    demo_->post("/demo/reset", "");
+    ASSERT_NO_FATAL_FAILURE(ServerSuite::SetUp());
     session_ = std::make_unique<Browser>(demo_->port());
     ASSERT_TRUE(session_->login(1, "1234"));
   }
-  static inline DemoProcess* demo_ = nullptr;
   std::unique_ptr<Browser> session_;
 };
-
-int count(const std::string& hay, const std::string& needle) {
-  int n = 0;
-  for (size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1)) ++n;
-  return n;
-}
 
 TEST_F(PricingDemo, EveryRowOfTheUnreviewedListCarriesTheStockLinkIntoTheListsDialog) {
   demo_->post("/demo/product-list", "products=2&unreviewed=3");

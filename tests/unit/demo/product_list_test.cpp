@@ -7,27 +7,15 @@
 #include <vector>
 
 #include "demo_client.h"
-#include "demo_process.h"
 
 namespace {
 
 using demotest::Browser;
+using demotest::count;
 using demotest::enc;
-using testsupport::DemoProcess;
+using demotest::view_state;
 
 const char* kList = "/SelfProduct/SelfProductList.aspx";
-
-int count(const std::string& hay, const std::string& needle) {
-  int n = 0;
-  for (size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1)) ++n;
-  return n;
-}
-
-std::string viewstate(const std::string& page) {
-  std::smatch m;
-  static const std::regex re("name=\"__VIEWSTATE\" id=\"__VIEWSTATE\" value=\"([^\"]*)\"");
-  return std::regex_search(page, m, re) ? m[1].str() : std::string();
-}
 
 // The PIDs of the page's template links, in order.
 std::vector<int> template_ids(const std::string& page) {
@@ -58,17 +46,11 @@ std::string select_tag(const std::string& page, int n) {
   return page.substr(p, page.find('>', p) - p + 1);
 }
 
-class DemoProductList : public ::testing::Test {
+class DemoProductList : public demotest::ServerSuite {
  protected:
-  static void SetUpTestSuite() {
-    demo_ = new DemoProcess;
-    ASSERT_TRUE(demo_->start({"--captcha", "1234"}));
-  }
-  static void TearDownTestSuite() {
-    delete demo_;
-    demo_ = nullptr;
-  }
+  static void SetUpTestSuite() { start_demo({"--captcha", "1234"}); }
   void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(ServerSuite::SetUp());
     ASSERT_EQ(demo_->post("/demo/product-list", "products=25&unreviewed=4&page_size=10&pager=1"),
               "{\"products\": 25, \"unreviewed\": 4, \"page_size\": 10, \"pager\": true}\n");
     ASSERT_TRUE(b_.login(1, "1234"));
@@ -77,14 +59,12 @@ class DemoProductList : public ::testing::Test {
   // A post-back of the list page shown last.
   std::string post_back(const std::string& page, const std::string& target, const std::string& argument) {
     auto r = b_.post(kList, "__EVENTTARGET=" + enc(target) + "&__EVENTARGUMENT=" + enc(argument) +
-                                "&__VIEWSTATE=" + enc(viewstate(page)) + "&AspNetPager1_input=1");
+                                "&__VIEWSTATE=" + enc(view_state(page)) + "&AspNetPager1_input=1");
     return r && r->status == 200 ? r->body : std::string();
   }
 
-  static DemoProcess* demo_;
   Browser b_{demo_ ? demo_->port() : 0};
 };
-DemoProcess* DemoProductList::demo_ = nullptr;
 
 TEST_F(DemoProductList, FirstPageLinksPagerAsTheFourthSelectAndTheReviewSwitch) {
   const std::string page = b_.get(kList)->body;
@@ -166,7 +146,7 @@ class DemoTemplates : public DemoProductList {
  protected:
   std::string post(int pid, const std::string& page, const std::string& fields) {
     auto r = b_.post("/SelfProduct/ProductTemplate.aspx?PID=" + std::to_string(pid),
-                     "__VIEWSTATE=" + enc(viewstate(page)) + "&" + fields);
+                     "__VIEWSTATE=" + enc(view_state(page)) + "&" + fields);
     return r && r->status == 200 ? r->body : std::string();
   }
 };
@@ -243,7 +223,7 @@ TEST_F(DemoProductList, StatusPostAppliesToTheListedIdsAndRecordsTheRequestAsSen
   const std::string page = b_.get(path)->body;
   EXPECT_NE(page.find("id=\"btnSubmit\""), std::string::npos);
   EXPECT_NE(page.find("action=\"SetProductStatus.aspx?PID=,3,4,3,999&amp;Status=0\""), std::string::npos);
-  auto r = b_.post(path, "__VIEWSTATE=" + enc(viewstate(page)) + "&btnSubmit=%E7%A1%AE%E5%AE%9A");
+  auto r = b_.post(path, "__VIEWSTATE=" + enc(view_state(page)) + "&btnSubmit=%E7%A1%AE%E5%AE%9A");
   ASSERT_TRUE(r);
   EXPECT_NE(r->body.find("操作成功！"), std::string::npos);
   std::string state = demo_->get("/demo/state.json");

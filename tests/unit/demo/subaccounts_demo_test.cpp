@@ -8,13 +8,13 @@
 #include <string>
 
 #include "demo_client.h"
-#include "demo_process.h"
 
 namespace {
 
+using demotest::alert_of;
 using demotest::Browser;
+using demotest::count;
 using demotest::enc;
-using testsupport::DemoProcess;
 
 // A registration as the page sends it: the boxes, the typed trade passwords in their
 // hidden fields.
@@ -28,30 +28,9 @@ std::string form(const std::string& name, const std::string& trade = "36915wmks"
          "&Sumit=" + enc("注 册");
 }
 
-std::string alert_of(const std::string& page) {
-  std::smatch m;
-  static const std::regex re("alert\\(\"([^\"]*)\"\\);");
-  return std::regex_search(page, m, re) ? m[1].str() : std::string();
-}
-
-int count(const std::string& hay, const std::string& needle) {
-  int n = 0;
-  for (size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1)) ++n;
-  return n;
-}
-
-class SubaccountDemo : public ::testing::Test {
+class SubaccountDemo : public demotest::ServerSuite {
  protected:
-  static void SetUpTestSuite() {
-    demo_ = new DemoProcess;
-    ASSERT_TRUE(demo_->start({"--captcha", "1234"}));
-  }
-  static void TearDownTestSuite() {
-    delete demo_;
-    demo_ = nullptr;
-  }
-  void SetUp() override { demo_->post("/demo/reset", ""); }
-  static inline DemoProcess* demo_ = nullptr;
+  static void SetUpTestSuite() { start_demo({"--captcha", "1234"}); }
 };
 
 TEST_F(SubaccountDemo, TheListNeedsALoginAndCarriesTheLinkAndTheFormInItsTabOrder) {
