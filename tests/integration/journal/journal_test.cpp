@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -27,12 +26,14 @@
 
 #include <memory>
 
+#include "csv_export.h"
 #include "offline_context.h"
 #include "page/confirmer.h"
 #include "platform/browser_view.h"
 #include "platform/dom_bridge.h"
 #include "platform/waits.h"
 #include "qt_test_hooks.h"
+#include "tool_harness.h"
 #include "tools/common/journal.h"
 #include "tools/common/journal_store.h"
 #include "tools/journal/journal_models.h"
@@ -44,6 +45,7 @@ using tools::journal::ItemFilter;
 using tools::journal::JournalWindow;
 using JRun = tools::journal::Run;
 using tools::journal::Store;
+using harness::wait_until;
 
 void tessaro_test_before_app(std::vector<std::string>&) { QStandardPaths::setTestModeEnabled(true); }
 
@@ -51,17 +53,6 @@ namespace {
 
 const QString kTitle = QStringLiteral("来自网页的消息");
 const QString kOk = QStringLiteral("确定");
-
-template <class Pred>
-bool wait_until(Pred pred, int timeout_ms = 10000) {
-  QElapsedTimer t;
-  t.start();
-  while (!pred()) {
-    if (t.elapsed() > timeout_ms) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
 
 std::string exe_dir_of(const QTemporaryDir& d) { return d.path().toStdString(); }
 
@@ -476,11 +467,7 @@ TEST_F(Viewer, ShowsRunsNewestFirstWithItemsSummaryAndFilter) {
   // The export follows the filter: UTF-8 with BOM, CR LF, a header and one line per item.
   const QString csv = dir_.filePath("out.csv");
   ASSERT_TRUE(w->export_csv(csv));
-  QFile f(csv);
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  const QByteArray bytes = f.readAll();
-  EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
-  const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+  const QStringList lines = harness::csv_export_lines(csv);
   ASSERT_EQ(lines.size(), 4);
   EXPECT_TRUE(lines[0].startsWith(QStringLiteral("序号,条目,开始时间")));
   EXPECT_TRUE(lines[3].startsWith(QStringLiteral("5,丙,"))) << lines[3].toStdString();

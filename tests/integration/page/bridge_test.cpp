@@ -16,11 +16,6 @@ using namespace pagetest;
 
 namespace {
 
-std::string html(const std::string& body) {
-  return "<!DOCTYPE html><html><head><meta charset=utf-8><script>var log=[];function L(x){log.push(x);return false;}"
-         "</script></head><body>" + body + "</body></html>";
-}
-
 // Presses "确定" on the first visible web message box.
 bool press_ok() {
   for (QWidget* w : QApplication::topLevelWidgets()) {

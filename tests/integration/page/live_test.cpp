@@ -15,13 +15,6 @@ using page::LivePage;
 
 namespace {
 
-std::string html(const std::string& body) {
-  return "<!DOCTYPE html><html><head><meta charset=utf-8><script>var log=[];function L(x){log.push(x);return false;}"
-         "</script></head><body>" + body + "</body></html>";
-}
-
-std::string log_of(platform::BrowserView& v) { return eval_text(v, "log.join(',')"); }
-
 TEST(Live, InputFinderTypeListsSkipsAndOrdinals) {
   auto& v = shared_view();
   ASSERT_TRUE(show_page(v, "/live_inputs.html", html(

@@ -112,6 +112,15 @@ inline std::string eval_text(platform::BrowserView& view, const std::string& scr
   return eval(view, script).toString().toStdString();
 }
 
+// A page around body whose handlers log through L(x) (which returns false).
+inline std::string html(const std::string& body) {
+  return "<!DOCTYPE html><html><head><meta charset=utf-8><script>var log=[];function L(x){log.push(x);return false;}"
+         "</script></head><body>" + body + "</body></html>";
+}
+
+// What the page's handlers logged (frames log into the top page), comma-separated.
+inline std::string log_of(platform::BrowserView& v) { return eval_text(v, "top.log.join(',')"); }
+
 // UTF-8 literal to the core's GBK bytes.
 inline std::string gbk(const char* utf8) { return platform::to_gbk(QString::fromUtf8(utf8)); }
 

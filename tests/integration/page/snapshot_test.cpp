@@ -21,15 +21,6 @@ void tessaro_test_after_all() {
 
 namespace {
 
-const char kLogScript[] = "<script>var log=[];function L(x){log.push(x);return false;}</script>";
-
-std::string html(const std::string& body) {
-  return std::string("<!DOCTYPE html><html><head><meta charset=utf-8>") + kLogScript +
-         "</head><body>" + body + "</body></html>";
-}
-
-std::string log_of(platform::BrowserView& v) { return eval_text(v, "top.log.join(',')"); }
-
 TEST(Snapshot, CaptureOrderAcrossInputsButtonElementsAndFrames) {
   auto& v = shared_view();
   auto& srv = FixtureServer::instance();

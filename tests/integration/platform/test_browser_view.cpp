@@ -17,6 +17,9 @@
 #include <QTimer>
 #include <QWebEngineProfile>
 
+#include <functional>
+#include <memory>
+
 #include "platform/browser_view.h"
 #include "platform/dialogs.h"
 #include "platform/waits.h"
@@ -69,6 +72,21 @@ QAbstractButton* button(QWidget* w, const QString& text) {
   return nullptr;
 }
 
+// Polls every 10 ms for the page's message box and hands the first one to act; the poll
+// lasts as long as the returned timer.
+std::unique_ptr<QTimer> on_web_dialog(const std::function<void(QDialog*)>& act) {
+  auto poll = std::make_unique<QTimer>();
+  poll->setInterval(10);
+  QObject::connect(poll.get(), &QTimer::timeout, [timer = poll.get(), act] {
+    QDialog* d = open_web_dialog();
+    if (!d) return;
+    timer->stop();
+    act(d);
+  });
+  poll->start();
+  return poll;
+}
+
 struct BoxSeen {
   QString text;
   QStringList buttons;
@@ -83,12 +101,7 @@ struct BoxSeen {
 // type_text into a line edit first). Returns the script's result.
 QVariant run_with_box(BrowserView& view, const QString& script, const QString& press,
                       BoxSeen& seen, const QString& type_text = QString()) {
-  QTimer poll;
-  poll.setInterval(10);
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    QDialog* d = open_web_dialog();
-    if (!d) return;
-    poll.stop();
+  const auto poll = on_web_dialog([&](QDialog* d) {
     seen.buttons = button_texts(d);
     if (auto* mb = qobject_cast<QMessageBox*>(d)) seen.text = mb->text();
     if (auto* e = d->findChild<QLineEdit*>()) {
@@ -101,7 +114,6 @@ QVariant run_with_box(BrowserView& view, const QString& script, const QString& p
     seen.open_count = WebPage::open_dialogs();
     if (auto* b = button(d, press)) b->click();
   });
-  poll.start();
   return run_js(view.page(), script, 10000);
 }
 
@@ -251,12 +263,7 @@ TEST(BrowserView, ScriptBoxesBlockOnlyTheirBrowsersWindow) {
 
     int tool_clicks_in_box = -1, own_clicks_in_box = -1;
     bool pressed = false;
-    QTimer poll;
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-      QDialog* d = open_web_dialog();
-      if (!d) return;
-      poll.stop();
+    const auto poll = on_web_dialog([&](QDialog* d) {
       EXPECT_EQ(d->windowModality(), Qt::WindowModal);
       EXPECT_EQ(QApplication::activeModalWidget(), d);
       testsupport::x_click(&tool_button);
@@ -268,7 +275,6 @@ TEST(BrowserView, ScriptBoxesBlockOnlyTheirBrowsersWindow) {
         pressed = true;
       });
     });
-    poll.start();
     bool ok = false;
     run_js(view->page(), script, 10000, &ok);
     EXPECT_TRUE(ok);

@@ -16,7 +16,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include <cstdio>
 #include <memory>
@@ -24,12 +23,11 @@
 #include <thread>
 
 #include "page/confirmer.h"
-#include "page/page_objects.h"
 #include "platform/browser_view.h"
 #include "platform/dialogs.h"
 #include "platform/waits.h"
 #include "qt_test_hooks.h"
-#include "tools/common/tool_context.h"
+#include "tool_harness.h"
 #include "tools/publishing/completion_notice.h"
 #include "tools/publishing/publishing_window.h"
 #include "x_input.h"
@@ -52,44 +50,6 @@ const char* kStormPage =
     "<textarea id=Introduct></textarea><input type=submit id=btnSubmit value=submit>"
     "</form><script>onload=function(){setTimeout(function(){for(;;){alert('系统繁忙，请稍后再试');}},100);};"
     "</script></body></html>";
-
-// What a tool needs of the shell: a browser window holding the browser, the address box.
-class StormContext : public tools::ToolContext {
- public:
-  explicit StormContext(std::string exe_dir) : exe_dir_(std::move(exe_dir)) {
-    host_ = std::make_unique<QWidget>();
-    host_->setWindowTitle(QStringLiteral("浏览器"));
-    auto* layout = new QVBoxLayout(host_.get());
-    layout->setContentsMargins(0, 0, 0, 0);
-    browser_ = new platform::BrowserView(host_.get());
-    layout->addWidget(browser_);
-    host_->setGeometry(40, 40, 700, 500);
-    host_->show();
-  }
-  QString main_title() const override { return QStringLiteral("Quillory-TessaroV4.3正式版"); }
-  std::string exe_dir() const override { return exe_dir_; }
-  std::string address_text() const override { return address_; }
-  void set_address_text(const std::string& text) override { address_ = text; }
-  platform::BrowserView* main_browser() override { return browser_; }
-  page::PageObjects& pages() override { return pages_; }
-
- private:
-  std::unique_ptr<QWidget> host_;
-  platform::BrowserView* browser_ = nullptr;
-  page::PageObjects pages_;
-  std::string exe_dir_;
-  std::string address_ = std::string(kRoot) + "/Index.aspx";
-};
-
-bool wait_until(const std::function<bool()>& cond, int timeout_ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!cond()) {
-    if (t.elapsed() > timeout_ms) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -119,7 +79,10 @@ void tessaro_test_after_all() {
 TEST(PublishingStorm, StopClickedDuringAnEndlessAlertLoopEndsTheRunWithinFifteenSeconds) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  StormContext ctx(dir.path().toStdString());
+  harness::TestContext ctx;
+  ctx.set_exe_dir(dir.path().toStdString());
+  ctx.set_address_text(std::string(kRoot) + "/Index.aspx");
+  ctx.host()->setGeometry(40, 40, 700, 500);
   platform::BrowserView* browser = ctx.main_browser();
   // As start-up leaves it: the confirmer of the browser window at 500 ms.
   page::confirm_web_dialogs(browser, platform::kWebMessageTitle, platform::kOkCaption, false, 500);
@@ -155,7 +118,7 @@ TEST(PublishingStorm, StopClickedDuringAnEndlessAlertLoopEndsTheRunWithinFifteen
   clock.start();
   boxes_at_start = platform::WebPage::boxes_opened();
   QTimer::singleShot(0, c.start, &QPushButton::click);
-  ASSERT_TRUE(wait_until([&] { return finished_at >= 0; }, 90000)) << texts.join(" | ").toStdString();
+  ASSERT_TRUE(harness::wait_until([&] { return finished_at >= 0; }, 90000)) << texts.join(" | ").toStdString();
   ASSERT_GE(clicked_at, 0);
   // The page was in its loop when the user clicked.
   EXPECT_GE(boxes_at_click, boxes_at_start + 2);
@@ -179,7 +142,7 @@ TEST(PublishingStorm, StopClickedDuringAnEndlessAlertLoopEndsTheRunWithinFifteen
   // The loop ends with the page. (Only a page of another site ends it: a page of the
   // same site, about:blank included, would be shown by the renderer that is busy.)
   browser->navigate(QStringLiteral("http://127.0.0.1:%1/calm.html").arg(g_port));
-  EXPECT_TRUE(wait_until([&] {
+  EXPECT_TRUE(harness::wait_until([&] {
     return platform::WebPage::open_dialogs() == 0 && platform::WebPage::ms_since_box_opened() > 1500;
   }, 20000));
   w->close();

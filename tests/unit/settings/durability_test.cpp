@@ -19,6 +19,7 @@
 
 #include "settings/file_internal.h"
 #include "settings/settings.h"
+#include "temp_dir_test.h"
 #include "text/text.h"
 
 using namespace settings;
@@ -26,29 +27,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string G(const char* utf8) { return text::utf8_to_gbk(utf8); }
+using settingstest::G;
 
-class Durability : public ::testing::Test {
+class Durability : public settingstest::TempDirTest {
  protected:
+  Durability() : TempDirTest("tessaro-durability") {}
+
   void SetUp() override {
-    char tmpl[] = "/tmp/tessaro-durability-XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
+    ASSERT_NO_FATAL_FAILURE(TempDirTest::SetUp());
     // A read that blocks (or never ends) would otherwise hang the whole run.
     ::alarm(60);
   }
   void TearDown() override {
     ::alarm(0);
-    fs::remove_all(dir_);
+    TempDirTest::TearDown();
   }
 
-  std::string path(const std::string& name) const { return dir_ + "/" + name; }
-  static void put(const std::string& p, std::string_view bytes) {
-    FILE* f = std::fopen(p.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-  }
   static void set_mtime(const std::string& p, std::chrono::system_clock::time_point t) {
     const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
     timespec times[2];
@@ -56,25 +50,12 @@ class Durability : public ::testing::Test {
     times[0].tv_nsec = times[1].tv_nsec = static_cast<long>(ns % 1000000000);
     ASSERT_EQ(::utimensat(AT_FDCWD, p.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << p;
   }
-  static ino_t inode_of(const std::string& p) {
-    struct stat st {};
-    ::stat(p.c_str(), &st);
-    return st.st_ino;
-  }
-  std::vector<std::string> entries() const {
-    std::vector<std::string> v;
-    for (const auto& e : fs::directory_iterator(dir_)) v.push_back(e.path().filename().string());
-    std::sort(v.begin(), v.end());
-    return v;
-  }
   std::vector<std::string> debris() const {
     std::vector<std::string> v;
     for (const std::string& n : entries())
       if (n.find(".tmp-") != std::string::npos) v.push_back(n);
     return v;
   }
-
-  std::string dir_;
 };
 
 // The main window's four keys, in its order.

@@ -8,50 +8,25 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
+#include "temp_dir_test.h"
 #include "text/text.h"
 
 using namespace settings;
 
 namespace {
 
-class SettingsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/tessaro-settings-XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+using settingstest::G;
 
-  std::string path(const std::string& name) const { return dir_ + "/" + name; }
-  static void put(const std::string& p, std::string_view bytes) {
-    FILE* f = std::fopen(p.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-  }
+class SettingsTest : public settingstest::TempDirTest {
+ protected:
+  SettingsTest() : TempDirTest("tessaro-settings") {}
+
   static mode_t mode_of(const std::string& p) {
     struct stat st {};
     ::stat(p.c_str(), &st);
     return st.st_mode & 07777;
   }
-  static ino_t inode_of(const std::string& p) {
-    struct stat st {};
-    ::stat(p.c_str(), &st);
-    return st.st_ino;
-  }
-  std::vector<std::string> entries() const {
-    std::vector<std::string> v;
-    for (const auto& e : std::filesystem::directory_iterator(dir_))
-      v.push_back(e.path().filename().string());
-    std::sort(v.begin(), v.end());
-    return v;
-  }
-
-  std::string dir_;
 };
-
-std::string G(const char* utf8) { return text::utf8_to_gbk(utf8); }
 
 }  // namespace
 
