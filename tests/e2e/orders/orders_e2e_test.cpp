@@ -95,8 +95,11 @@ TEST_F(Orders, TheWindowOpensIdleWithTheDesignedControls) {
   EXPECT_FALSE(w->timer()->isActive());
   EXPECT_EQ(w->parentWidget(), nullptr);
   EXPECT_TRUE(w->testAttribute(Qt::WA_DeleteOnClose));
-  for (QLabel* l : w->findChildren<QLabel*>())
-    if (l->text() == QStringLiteral("返回信息:")) EXPECT_EQ(l->buddy(), c.message);
+  for (QLabel* l : w->findChildren<QLabel*>()) {
+    if (l->text() == QStringLiteral("返回信息:")) {
+      EXPECT_EQ(l->buddy(), c.message);
+    }
+  }
   // Reopening restores the initial choice and message.
   c.target[2]->setChecked(true);
   c.message->setText("x");

@@ -372,7 +372,9 @@ TEST(Snapshot, NavigationDuringCapture) {
     const std::string token = v.bridge().document_token().toStdString();
     s.set_textbox_text("q", "late");
     const int filled = eval(v, "Array.prototype.filter.call(document.getElementsByName('q'),function(e){return e.value=='late'}).length").toInt();
-    if (!ok || s.get_document().document().toStdString() != token) EXPECT_EQ(filled, 0);
+    if (!ok || s.get_document().document().toStdString() != token) {
+      EXPECT_EQ(filled, 0);
+    }
   }
 }
 
