@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "conditions.h"
 #include "pages.h"
 
 namespace demo {
@@ -103,6 +104,7 @@ BackOffice::BackOffice(Options options)
   families_.push_back(make_product_status_family(*this));
   families_.push_back(make_subaccount_family(*this));
   families_.push_back(make_pricing_family(*this));
+  conditions_ = std::make_unique<Conditions>(*this, opt_.latency_ms, opt_.jitter_ms, opt_.min_post_interval_ms);
 }
 
 BackOffice::~BackOffice() = default;
@@ -144,7 +146,7 @@ std::string BackOffice::user(const httplib::Request& req) {
 }
 
 std::string BackOffice::json() {
-  std::string j = "{\n  " + store_.json_members();
+  std::string j = "{\n  " + store_.json_members() + ",\n  " + conditions_->json();
   for (auto& f : families_) {
     std::string members = f->json();
     if (!members.empty()) j += ",\n  " + members;
@@ -153,7 +155,7 @@ std::string BackOffice::json() {
 }
 
 std::string BackOffice::state_page() {
-  std::string sections;
+  std::string sections = conditions_->state_html();
   for (auto& f : families_) sections += f->state_html();
   return demo_index_page(sections);
 }
@@ -161,12 +163,14 @@ std::string BackOffice::state_page() {
 void BackOffice::reset() {
   store_.reset();
   for (auto& f : families_) f->reset();
+  conditions_->reset();
 }
 
 void BackOffice::install(httplib::Server& svr) {
   using httplib::Request;
   using httplib::Response;
   Routes routes(svr, *this);
+  conditions_->install(svr);
   for (auto& f : families_) f->install(routes);
 
   // Menu pages that no family serves: each names itself.

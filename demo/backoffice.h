@@ -33,6 +33,9 @@ struct Options {
   int order_every_ms = 60000;  // a new manual order arrives this often (0: none)
   int page_size = 10;        // products per page of the product list
   bool pager = true;         // the product list shows its pager
+  int latency_ms = 0;        // every answer (but /demo/) is delayed this long …
+  int jitter_ms = 0;         // … plus or minus up to this
+  int min_post_interval_ms = 0;  // a post sooner than this after the session's last is refused
 };
 
 inline constexpr const char* kHtml = "text/html; charset=utf-8";
@@ -42,6 +45,7 @@ void error_page(httplib::Response& res, int status, const std::string& html);
 void redirect(httplib::Response& res, const std::string& to);
 
 class BackOffice;
+class Conditions;
 
 // Registration of a family's pages. Back-office pages answer 302 to /Login.aspx
 // without a logged-in session unless registered as public. Posts read their body
@@ -112,6 +116,7 @@ class BackOffice {
   Store store_;
   int port_ = 0;
   std::vector<std::unique_ptr<Family>> families_;
+  std::unique_ptr<Conditions> conditions_;
 };
 
 // The families, in the order they install.

@@ -32,6 +32,11 @@ const char* kUsage =
     "  --order-every MS  a new manual order arrives every MS milliseconds (0 = none; default 60000)\n"
     "  --page-size N     products per page of the product list, 1-1000 (default 10)\n"
     "  --pager on|off    whether the product list shows its pager (default on)\n"
+    "  --latency MS      every answer (GET and POST, not /demo/) is delayed MS milliseconds\n"
+    "  --jitter MS       … plus or minus up to MS milliseconds, at random (default 0)\n"
+    "  --min-post-interval MS\n"
+    "                    a post sooner than MS after the session's previous one is refused\n"
+    "                    with \"操作太频繁，请稍后再试\" (0 = never; default 0)\n"
     "  --help            this text\n"
     "The first line on stdout is \"listening on 127.0.0.1:PORT\".\n";
 
@@ -104,6 +109,10 @@ int main(int argc, char** argv) {
     } else if (a == "--pager") {
       if (v != "on" && v != "off") return usage_error("--pager needs on or off");
       opt.pager = v == "on";
+    } else if (a == "--latency" || a == "--jitter" || a == "--min-post-interval") {
+      if (!parse_int(v, 0, 600000, n)) return usage_error(a + " needs 0-600000 (milliseconds)");
+      (a == "--latency" ? opt.latency_ms : a == "--jitter" ? opt.jitter_ms : opt.min_post_interval_ms) =
+          static_cast<int>(n);
     } else {
       return usage_error("unknown option " + a);
     }
