@@ -111,6 +111,8 @@ const char* ending_name(Ending how) {
     case Ending::stopped: return "stopped";
     case Ending::window_closed: return "window_closed";
     case Ending::application_ended: return "application_ended";
+    case Ending::login_expired: return "login_expired";
+    case Ending::page_not_ready: return "page_not_ready";
   }
   return "finished";
 }
@@ -190,6 +192,11 @@ void Run::begin_item(const QString& key, const QString& detail) {
 void Run::set_detail(const QString& detail) {
   if (s_->ended || !s_->item_open || !s_->store) return;
   s_->write(s_->store->set_detail(s_->run_id, s_->ordinal, detail.toStdString()));
+}
+
+void Run::item_not_done(const QString& why) {
+  if (s_->ended || !s_->item_open || !s_->store) return;
+  s_->write(s_->store->set_problem(s_->run_id, s_->ordinal, why.toStdString()));
 }
 
 void Run::end_item() {

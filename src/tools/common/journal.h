@@ -17,9 +17,10 @@ namespace tools::journal {
 
 class Store;
 
-enum class Ending { finished, stopped, window_closed, application_ended };
+enum class Ending { finished, stopped, window_closed, application_ended, login_expired, page_not_ready };
 
-// "finished", "stopped", "window_closed", "application_ended" (as stored).
+// "finished", "stopped", "window_closed", "application_ended", "login_expired",
+// "page_not_ready" (the run ended because a page it needed did not come) (as stored).
 const char* ending_name(Ending how);
 
 // One recorded run. Records into <exe_dir>/data/journal.db; when the journal cannot be used
@@ -43,6 +44,8 @@ class Run {
   void begin_item(const QString& key, const QString& detail = {});
   void set_detail(const QString& detail);  // e.g. the card count sent, the reply sent
   void end_item();
+  // The item in progress was not done, for why (it still ends when the next one begins).
+  void item_not_done(const QString& why);
   // Ends the item in progress and the run; later calls do nothing.
   void end(Ending how);
 

@@ -11,6 +11,12 @@ namespace tools::journal {
 
 namespace {
 
+// From format 1: items record why they were not done, and how many like items they stand for.
+constexpr const char* kUpgradeFrom1 =
+    "ALTER TABLE items ADD COLUMN problem TEXT;"
+    "ALTER TABLE items ADD COLUMN repeats INTEGER NOT NULL DEFAULT 1;"
+    "PRAGMA user_version = 2;";
+
 constexpr const char* kSchema = R"sql(
 CREATE TABLE runs(
   id INTEGER PRIMARY KEY,
@@ -31,6 +37,8 @@ CREATE TABLE items(
   began_ms INTEGER NOT NULL,
   ended_ms INTEGER,
   answer TEXT,
+  problem TEXT,
+  repeats INTEGER NOT NULL DEFAULT 1,
   PRIMARY KEY(run_id, ordinal)
 );
 CREATE TABLE boxes(
@@ -85,7 +93,7 @@ bool query_int(sqlite3* db, const char* sql, std::int64_t* out, int* rc_out) {
 
 // Checks that db is a journal this program can read: true with *fresh when it holds
 // nothing at all yet. Reads only.
-bool check_format(sqlite3* db, const std::string& path, bool* fresh, std::string* problem) {
+bool check_format(sqlite3* db, const std::string& path, bool* fresh, std::string* problem, int* format = nullptr) {
   std::int64_t version = 0, app = 0, objects = 0;
   int rc = SQLITE_OK;
   if (!query_int(db, "PRAGMA user_version", &version, &rc) ||
@@ -105,10 +113,11 @@ bool check_format(sqlite3* db, const std::string& path, bool* fresh, std::string
                std::to_string(kSchemaVersion) + "；文件保持原样）";
     return false;
   }
-  if (version != kSchemaVersion) {
+  if (version < 1) {
     *problem = path + " 的格式无法识别（文件保持原样）";
     return false;
   }
+  if (format) *format = static_cast<int>(version);
   return true;
 }
 
@@ -156,6 +165,7 @@ enum : int {
   kBeginItem,
   kSetDetail,
   kEndItem,
+  kSetProblem,
   kAddBox,
   kAddAnswer,
   kAnswerBox,
@@ -163,6 +173,7 @@ enum : int {
   kRuns,
   kRun,
   kBegunKeys,
+  kDoneKeys,
   kRunBoxes,
   kSummary,
   kStatementCount
@@ -206,11 +217,12 @@ BoxRow read_box(sqlite3_stmt* st) {
   return b;
 }
 
-std::string filter_clause(const ItemFilter& f) {
+std::string filter_clause(const ItemFilter& f, int version) {
   switch (f.mode) {
     case ItemFilter::Mode::all: return {};
     case ItemFilter::Mode::without_answer: return " AND answer IS NULL";
     case ItemFilter::Mode::with_answer: return " AND answer = ?2";
+    case ItemFilter::Mode::not_done: return version >= 2 ? " AND problem IS NOT NULL" : " AND 0";
   }
   return {};
 }
@@ -250,7 +262,18 @@ std::shared_ptr<Store> Store::open(const std::string& path, std::string* problem
   // Short: a journal write never holds the lock for long, and a run must not stall.
   sqlite3_busy_timeout(db, 250);
   bool fresh = false;
-  if (!check_format(db, path, &fresh, &why)) return refuse(why);
+  int format = kSchemaVersion;
+  if (!check_format(db, path, &fresh, &why, &format)) return refuse(why);
+  if (!fresh && format < kSchemaVersion) {
+    // Brought up to date in one transaction (another process may have done it already).
+    if (!exec(db, "BEGIN IMMEDIATE", &rc)) return refuse(describe(db, rc, path));
+    std::int64_t now = 0;
+    if (!query_int(db, "PRAGMA user_version", &now, &rc) || (now == 1 && !exec(db, kUpgradeFrom1, &rc)) ||
+        !exec(db, "COMMIT", &rc)) {
+      exec(db, "ROLLBACK", nullptr);
+      return refuse(describe(db, rc, path));
+    }
+  }
   if (fresh) {
     // Created inside one transaction, checked again there (another process may be first).
     if (!exec(db, "BEGIN IMMEDIATE", &rc)) return refuse(describe(db, rc, path));
@@ -299,19 +322,22 @@ std::shared_ptr<Store> Store::open_for_reading(const std::string& path, std::str
   const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
   std::string why;
   bool fresh = false;
+  int format = kSchemaVersion;
   if (rc != SQLITE_OK) {
     why = describe(db, rc, path);
   } else {
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, 250);
-    if (check_format(db, path, &fresh, &why) && fresh) why = path + " 中还没有运行记录";
+    if (check_format(db, path, &fresh, &why, &format) && fresh) why = path + " 中还没有运行记录";
   }
   if (!why.empty()) {
     if (problem) *problem = why;
     sqlite3_close_v2(db);
     return nullptr;
   }
-  return std::shared_ptr<Store>(new Store(db, path));
+  auto store = std::shared_ptr<Store>(new Store(db, path));
+  store->version_ = format;
+  return store;
 }
 
 sqlite3_stmt* Store::statement(int index, const char* sql) {
@@ -401,6 +427,15 @@ bool Store::end_item(std::int64_t run_id, std::int64_t ordinal, std::int64_t at_
   return exec_step(st, "end item");
 }
 
+bool Store::set_problem(std::int64_t run_id, std::int64_t ordinal, const std::string& why) {
+  sqlite3_stmt* st = statement(kSetProblem, "UPDATE items SET problem = ?3 WHERE run_id = ?1 AND ordinal = ?2");
+  if (!st) return false;
+  sqlite3_bind_int64(st, 1, run_id);
+  sqlite3_bind_int64(st, 2, ordinal);
+  bind_text(st, 3, why);
+  return exec_step(st, "set problem");
+}
+
 bool Store::add_box(std::int64_t run_id, std::int64_t ordinal, const std::string& kind, const std::string& text,
                     std::int64_t at_ms, std::int64_t* box_id) {
   sqlite3_stmt* st = statement(
@@ -488,7 +523,7 @@ std::optional<RunRow> Store::run(std::int64_t run_id) {
 }
 
 std::int64_t Store::item_count(std::int64_t run_id, const ItemFilter& filter) {
-  const std::string sql = "SELECT count(*) FROM items WHERE run_id = ?1" + filter_clause(filter);
+  const std::string sql = "SELECT count(*) FROM items WHERE run_id = ?1" + filter_clause(filter, version_);
   sqlite3_stmt* st = nullptr;
   if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) return 0;
   sqlite3_bind_int64(st, 1, run_id);
@@ -501,8 +536,9 @@ std::int64_t Store::item_count(std::int64_t run_id, const ItemFilter& filter) {
 std::vector<ItemRow> Store::items(std::int64_t run_id, const ItemFilter& filter, std::int64_t offset,
                                   std::int64_t limit) {
   std::vector<ItemRow> out;
-  const std::string sql = "SELECT ordinal, key, detail, began_ms, ended_ms, answer FROM items WHERE run_id = ?1" +
-                          filter_clause(filter) + " ORDER BY ordinal LIMIT ?4 OFFSET ?3";
+  const std::string sql = std::string("SELECT ordinal, key, detail, began_ms, ended_ms, answer, ") +
+                          (version_ >= 2 ? "problem, repeats" : "NULL, 1") + " FROM items WHERE run_id = ?1" +
+                          filter_clause(filter, version_) + " ORDER BY ordinal LIMIT ?4 OFFSET ?3";
   sqlite3_stmt* st = nullptr;
   if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) return out;
   sqlite3_bind_int64(st, 1, run_id);
@@ -517,6 +553,8 @@ std::vector<ItemRow> Store::items(std::int64_t run_id, const ItemFilter& filter,
     it.began_ms = sqlite3_column_int64(st, 3);
     it.ended_ms = column_ms(st, 4);
     it.answer = column_optional(st, 5);
+    it.problem = column_optional(st, 6);
+    it.repeats = sqlite3_column_int64(st, 7);
     out.push_back(std::move(it));
   }
   sqlite3_finalize(st);
@@ -541,9 +579,12 @@ std::vector<ItemRow> Store::items(std::int64_t run_id, const ItemFilter& filter,
   return out;
 }
 
-std::vector<std::string> Store::begun_keys(std::int64_t run_id) {
+std::vector<std::string> Store::begun_keys(std::int64_t run_id, bool done_only) {
   std::vector<std::string> out;
-  sqlite3_stmt* st = statement(kBegunKeys, "SELECT key FROM items WHERE run_id = ?1 ORDER BY ordinal");
+  sqlite3_stmt* st =
+      done_only && version_ >= 2
+          ? statement(kDoneKeys, "SELECT key FROM items WHERE run_id = ?1 AND problem IS NULL ORDER BY ordinal")
+          : statement(kBegunKeys, "SELECT key FROM items WHERE run_id = ?1 ORDER BY ordinal");
   if (!st) return out;
   sqlite3_bind_int64(st, 1, run_id);
   while (sqlite3_step(st) == SQLITE_ROW) out.push_back(column_text(st, 0));

@@ -15,14 +15,16 @@ struct sqlite3_stmt;
 
 namespace tools::journal {
 
-// Format of the database this program writes (PRAGMA user_version).
-inline constexpr int kSchemaVersion = 1;
+// Format of the database this program writes (PRAGMA user_version). Format 1 (no item
+// problems, no repeats) is read as it is and brought up to date when opened for recording.
+inline constexpr int kSchemaVersion = 2;
 // PRAGMA application_id of a journal ("TSJR").
 inline constexpr int kApplicationId = 0x54534A52;
 // Joins the texts of several boxes of one item into its answer.
 inline constexpr const char* kAnswerSeparator = " / ";
 
-// How a run ended, as stored ("finished", "stopped", "window_closed", "application_ended");
+// How a run ended, as stored ("finished", "stopped", "window_closed", "application_ended",
+// "login_expired");
 // empty while it has not ended (still running, or its process was killed).
 struct RunRow {
   std::int64_t id = 0;
@@ -56,12 +58,14 @@ struct ItemRow {
   std::int64_t began_ms = 0;
   std::int64_t ended_ms = -1;    // -1: not ended
   std::optional<std::string> answer;  // texts of its boxes joined; none: no box
+  std::optional<std::string> problem; // why it was not done; none: nothing went wrong
+  std::int64_t repeats = 1;           // like items in a row recorded as this one
   std::vector<BoxRow> boxes;
 };
 
 // Which items of a run to list.
 struct ItemFilter {
-  enum class Mode { all, without_answer, with_answer } mode = Mode::all;
+  enum class Mode { all, without_answer, with_answer, not_done } mode = Mode::all;
   std::string answer;  // for with_answer
 };
 
@@ -96,6 +100,8 @@ class Store {
                   const std::string& detail, std::int64_t at_ms);
   bool set_detail(std::int64_t run_id, std::int64_t ordinal, const std::string& detail);
   bool end_item(std::int64_t run_id, std::int64_t ordinal, std::int64_t at_ms);
+  // The item was not done, for why (a later call replaces the reason).
+  bool set_problem(std::int64_t run_id, std::int64_t ordinal, const std::string& why);
   // ordinal 0: the run's own box. Adds its text to the item's answer.
   bool add_box(std::int64_t run_id, std::int64_t ordinal, const std::string& kind,
                const std::string& text, std::int64_t at_ms, std::int64_t* box_id);
@@ -111,8 +117,8 @@ class Store {
   // Items in ordinal order with their boxes.
   std::vector<ItemRow> items(std::int64_t run_id, const ItemFilter& filter, std::int64_t offset,
                              std::int64_t limit);
-  // Keys of the items begun, in ordinal order.
-  std::vector<std::string> begun_keys(std::int64_t run_id);
+  // Keys of the items begun, in ordinal order (done_only: without the items not done).
+  std::vector<std::string> begun_keys(std::int64_t run_id, bool done_only = false);
   // Boxes raised while no item was in progress.
   std::vector<BoxRow> run_boxes(std::int64_t run_id);
   // Items grouped by answer, largest group first (ties: first answer seen first).
@@ -128,6 +134,7 @@ class Store {
   std::string path_;
   std::string problem_;
   std::vector<sqlite3_stmt*> statements_;
+  int version_ = kSchemaVersion;  // of the file (an older one is read as it is)
 };
 
 // ---- Helpers of the viewer and of "continue", plain functions over text.

@@ -25,6 +25,8 @@ QString ending_text(const RunRow& run, bool live) {
   if (run.ending == "stopped") return QStringLiteral("已停止");
   if (run.ending == "window_closed") return QStringLiteral("窗口关闭");
   if (run.ending == "application_ended") return QStringLiteral("程序退出");
+  if (run.ending == "login_expired") return QStringLiteral("登录已失效");
+  if (run.ending == "page_not_ready") return QStringLiteral("页面未就绪，已停止");
   if (run.ending.empty()) return live ? QStringLiteral("进行中") : QStringLiteral("中断（程序被终止）");
   return QString::fromStdString(run.ending);
 }
@@ -161,10 +163,17 @@ QVariant ItemsModel::data(const QModelIndex& index, int role) const {
   const int limit = role == Qt::ToolTipRole ? 2000 : 200;
   switch (index.column()) {
     case kOrdinal: return QString::number(it->ordinal);
-    case kKey: return cell_text(it->key, limit);
+    case kKey:
+      return it->repeats > 1 ? cell_text(it->key, limit) + QStringLiteral(" ×%1").arg(it->repeats)
+                             : cell_text(it->key, limit);
     case kStart: return format_time(it->began_ms);
     case kDuration: return it->ended_ms >= 0 ? format_duration(it->ended_ms - it->began_ms) : QString();
-    case kAnswer: return it->answer ? cell_text(*it->answer, limit) : QStringLiteral("（无应答）");
+    case kAnswer: {
+      const QString answer = it->answer ? cell_text(*it->answer, limit) : QStringLiteral("（无应答）");
+      if (!it->problem) return answer;
+      return QStringLiteral("未完成：") + cell_text(*it->problem, limit) +
+             (it->answer ? QStringLiteral(" / ") + answer : QString());
+    }
     case kButton: {
       QStringList parts;
       for (const BoxRow& b : it->boxes) parts << answer_text(b);

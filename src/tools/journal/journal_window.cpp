@@ -262,12 +262,14 @@ QStringList JournalWindow::names_to_continue() const {
   if (!store_ || !run_id_) return {};
   const std::optional<RunRow> run = store_->run(run_id_);
   if (!run || QString::fromStdString(run->tool) != kPublishingTool) return {};
-  if (run->ending == "finished" || runs_->is_live(*run)) return {};
+  if (runs_->is_live(*run)) return {};
   std::vector<std::string> todo;
   for (const QJsonValue& v : QJsonDocument::fromJson(QByteArray::fromStdString(run->items_json)).array())
     todo.push_back(utf8(v.toString()));
   QStringList out;
-  for (const std::string& name : not_begun(todo, store_->begun_keys(run_id_))) out << QString::fromStdString(name);
+  // The names not begun, and those begun but not done.
+  for (const std::string& name : not_begun(todo, store_->begun_keys(run_id_, true)))
+    out << QString::fromStdString(name);
   return out;
 }
 

@@ -226,6 +226,66 @@ TEST(JournalStore, SummaryAndFiltersGroupItemsByAnswer) {
   EXPECT_EQ(s->items(other, none, 0, 10)[1].key, "c");
 }
 
+TEST(JournalStore, ItemsNotDoneKeepTheirReasonAndAreOfferedAgain) {
+  TempDir d;
+  std::string problem;
+  auto s = Store::open(d.file("journal.db"), &problem);
+  ASSERT_TRUE(s);
+  std::int64_t run = 0;
+  ASSERT_TRUE(s->begin_run("自动上架商品", 1, "{}", R"(["甲","乙","丙","丁"])", 4, 1, &run));
+  ASSERT_TRUE(s->begin_item(run, 1, "甲", "", 1));
+  ASSERT_TRUE(s->begin_item(run, 2, "乙", "", 2));
+  ASSERT_TRUE(s->set_problem(run, 2, "页面未就绪：应为发布商品页"));
+  ASSERT_TRUE(s->set_problem(run, 2, "登录已失效，请在主程序重新登录"));  // the last reason stays
+  ASSERT_TRUE(s->end_run(run, "login_expired", 3));
+  const auto items = s->items(run, {}, 0, 10);
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_FALSE(items[0].problem);
+  EXPECT_EQ(items[1].problem.value_or(""), "登录已失效，请在主程序重新登录");
+  EXPECT_EQ(items[1].repeats, 1);
+  ItemFilter not_done{ItemFilter::Mode::not_done, {}};
+  EXPECT_EQ(s->item_count(run, not_done), 1);
+  EXPECT_EQ(s->items(run, not_done, 0, 10).at(0).key, "乙");
+  // What is left: the item not done and every one not begun.
+  EXPECT_THAT(tools::journal::not_begun({"甲", "乙", "丙", "丁"}, s->begun_keys(run, true)),
+              ElementsAre("乙", "丙", "丁"));
+}
+
+TEST(JournalStore, AJournalOfTheFirstFormatIsReadAsItIsAndUpgradedWhenRecorded) {
+  TempDir d;
+  const std::string path = d.file("journal.db");
+  raw_sql(path,
+          "CREATE TABLE runs(id INTEGER PRIMARY KEY, tool TEXT NOT NULL, started_ms INTEGER NOT NULL,"
+          " ended_ms INTEGER, ending TEXT, settings TEXT NOT NULL, todo TEXT NOT NULL, todo_count INTEGER NOT NULL,"
+          " pid INTEGER NOT NULL);"
+          "CREATE TABLE items(run_id INTEGER NOT NULL, ordinal INTEGER NOT NULL, key TEXT NOT NULL,"
+          " detail TEXT NOT NULL DEFAULT '', began_ms INTEGER NOT NULL, ended_ms INTEGER, answer TEXT,"
+          " PRIMARY KEY(run_id, ordinal));"
+          "CREATE TABLE boxes(id INTEGER PRIMARY KEY, run_id INTEGER NOT NULL, ordinal INTEGER NOT NULL,"
+          " at_ms INTEGER NOT NULL, kind TEXT NOT NULL, text TEXT NOT NULL, button TEXT,"
+          " by_confirmer INTEGER NOT NULL DEFAULT 0, answered_ms INTEGER);"
+          "INSERT INTO runs VALUES(1, '自动上架商品', 1, 2, 'finished', '{}', '[\"甲\"]', 1, 7);"
+          "INSERT INTO items VALUES(1, 1, '甲', '', 1, 2, NULL);"
+          "PRAGMA user_version = 1; PRAGMA application_id = 1414744658;");
+  std::string problem;
+  {
+    auto reader = Store::open_for_reading(path, &problem);
+    ASSERT_TRUE(reader) << problem;
+    const auto items = reader->items(1, {}, 0, 10);
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_FALSE(items[0].problem);
+    EXPECT_EQ(reader->item_count(1, {ItemFilter::Mode::not_done, {}}), 0);
+    EXPECT_THAT(reader->begun_keys(1, true), ElementsAre("甲"));
+  }
+  EXPECT_EQ(raw_text(path, "PRAGMA user_version"), "1");
+  auto s = Store::open(path, &problem);
+  ASSERT_TRUE(s) << problem;
+  EXPECT_EQ(raw_text(path, "PRAGMA user_version"), std::to_string(tools::journal::kSchemaVersion));
+  ASSERT_TRUE(s->set_problem(1, 1, "x"));
+  EXPECT_EQ(s->items(1, {}, 0, 10).at(0).problem.value_or(""), "x");
+  EXPECT_EQ(s->run(1)->tool, "自动上架商品");
+}
+
 TEST(JournalStore, LargeTextsAndLongRunsStayWhole) {
   TempDir d;
   std::string problem;
