@@ -451,7 +451,65 @@ const char kAgent[] = R"JS((function () {
     return root ? elOuter.call(root) : '';
   }
 
+  // ---- page probe -----------------------------------------------------------------
+  // The documents shown (the top one, then every reachable frame's, depth first), each
+  // with an identity that stays while it is shown and changes with every load, its ready
+  // state and address; per key the documents holding an element of that id, name, title
+  // or value (or a link or button of that text); per select key its selected index
+  // there (-1: not in that document); login: a document holds the login form.
+  var docReady = getter(Document.prototype, 'readyState');
+  var docUrl = getter(Document.prototype, 'URL');
+  var nodeText = getter(HTMLElement.prototype, 'innerText');
+  var docSerials = new WeakMap(), nextDoc = 1;
+  function docIdentity(d) {
+    var s = docSerials.get(d);
+    if (!s) { s = nextDoc++; docSerials.set(d, s); }
+    return token + ':' + s;
+  }
+  function holds(d, key) {
+    var e = '"' + CSS.escape(key) + '"';
+    var sel = '[id=' + e + '],[name=' + e + '],[title=' + e + '],input[value=' + e + ']';
+    try { if (docQSA.call(d, sel).length > 0) return true; } catch (x) { return false; }
+    var texts = docQSA.call(d, 'a,button');
+    for (var i = 0, n = texts.length; i < n; i++) {
+      var t = '';
+      try { t = str(nodeText.call(texts[i])).trim(); } catch (x) { t = ''; }
+      if (t === key) return true;
+    }
+    return false;
+  }
+  function selectedIn(d, key) {
+    var e = '"' + CSS.escape(key) + '"';
+    var s = null;
+    try { s = docQSA.call(d, 'select[id=' + e + '],select[name=' + e + ']')[0]; } catch (x) { s = null; }
+    return s ? (s.selectedIndex | 0) : -1;
+  }
+  function probe(keys, selects) {
+    keys = keys || [];
+    selects = selects || [];
+    var docs = [], seen = [];
+    function visit(d) {
+      if (!d || seen.indexOf(d) >= 0 || !docAlive(d)) return;
+      seen.push(d);
+      var entry = {i: docIdentity(d), r: str(docReady.call(d)), u: str(docUrl.call(d)), k: [], s: [],
+                   login: holds(d, 'UserName') && holds(d, 'Password2')};
+      for (var k = 0; k < keys.length; k++) entry.k.push(holds(d, str(keys[k])));
+      for (var j = 0; j < selects.length; j++) entry.s.push(selectedIn(d, str(selects[j])));
+      docs.push(entry);
+      var fr = [];
+      try { fr = docQSA.call(d, 'iframe,frame'); } catch (x) { fr = []; }
+      for (var f = 0; f < fr.length; f++) {
+        var w = null;
+        try { w = fr[f].contentWindow; } catch (x) { w = null; }
+        if (w) visit(frameDocument(w));
+      }
+    }
+    visit(topDoc);
+    return docs;
+  }
+
   var OPS = Object.create(null);
+  OPS.probe = probe;
   OPS.token = function () { return token; };
   OPS.size = function () { return table.size; };
   OPS.capture = capture;

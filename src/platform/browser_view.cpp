@@ -259,7 +259,11 @@ class InputGate : public QObject {
 
 BrowserView::BrowserView(QWidget* parent) : QWebEngineView(parent) {
   setPage(new WebPage(shared_profile(), this));
-  connect(this, &QWebEngineView::loadStarted, this, [this] { ready_state_ = 1; });
+  connect(this, &QWebEngineView::loadStarted, this, [this] {
+    ready_state_ = 1;
+    ++loads_started_;
+    last_load_started_.start();
+  });
   connect(this, &QWebEngineView::loadFinished, this, [this](bool) { ready_state_ = 4; });
   connect(this, &QWebEngineView::titleChanged, this, &BrowserView::document_title_changed);
   auto* gate = new InputGate(this);
@@ -306,6 +310,10 @@ void BrowserView::go_back() { back(); }
 void BrowserView::go_forward() { forward(); }
 
 int BrowserView::ready_state() const { return ready_state_; }
+
+qint64 BrowserView::ms_since_load_started() const {
+  return last_load_started_.isValid() ? last_load_started_.elapsed() : -1;
+}
 
 void BrowserView::set_input_enabled(bool enabled) {
   static_cast<InputGate*>(input_gate_)->set_blocked(!enabled);

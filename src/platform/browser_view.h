@@ -2,6 +2,7 @@
 // The embedded browser: a QWebEngineView on the application's one persistent profile,
 // so every browser of the application shares the platform login.
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <QUrl>
@@ -56,6 +57,9 @@ class BrowserView : public QWebEngineView {
   void go_forward();
   // 4 when the document is completely loaded, 1 while loading, 0 before any load.
   int ready_state() const;
+  // Loads begun so far (main frame), and milliseconds since the last one began (-1: none).
+  quint64 loads_started() const { return loads_started_; }
+  qint64 ms_since_load_started() const;
   // Enables or disables user input on the control (automation still works).
   void set_input_enabled(bool enabled);
   bool input_enabled() const;
@@ -69,6 +73,8 @@ class BrowserView : public QWebEngineView {
 
  private:
   int ready_state_ = 0;
+  quint64 loads_started_ = 0;
+  QElapsedTimer last_load_started_;
   DomBridge* bridge_ = nullptr;
   QObject* input_gate_ = nullptr;  // filters user input while it is disabled
 };

@@ -83,6 +83,9 @@ class DemoSuite : public ::testing::Test {
     double wait_scale = 1.0;
     std::string address = kDemoRoot;
     bool reset = true;  // false: the test shapes the demo itself
+    // A slow line: every answer of the demo's pages is delayed latency_ms ± jitter_ms.
+    int latency_ms = 0;
+    int jitter_ms = 0;
   };
   DemoSuite() = default;
   explicit DemoSuite(Options options) : options_(std::move(options)) {}
@@ -103,12 +106,19 @@ class DemoSuite : public ::testing::Test {
     ctx_->set_exe_dir(exe_dir());
     ctx_->set_address_text(options_.address);
     if (options_.reset) demo().post("/demo/reset", "");
+    set_latency(options_.latency_ms, options_.jitter_ms);
     platform::set_wait_scale(options_.wait_scale);
   }
 
   void TearDown() override {
     EXPECT_TRUE(close_windows<Windows...>());
     platform::set_wait_scale(1.0);
+    set_latency(0, 0);
+  }
+
+  // Delays every answer of the demo's pages (not /demo/) by ms ± jitter from now on.
+  static void set_latency(int ms, int jitter = 0) {
+    demo().post("/demo/latency", "latency=" + std::to_string(ms) + "&jitter=" + std::to_string(jitter));
   }
 
   std::string exe_dir() const { return dir_.path().toStdString(); }

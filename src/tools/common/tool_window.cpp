@@ -1,11 +1,19 @@
 #include "tools/common/tool_window.h"
 
 #include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 
+#include <cmath>
 #include <vector>
 
+#include "page/page_probe.h"
 #include "platform/browser_view.h"
+#include "platform/dialogs.h"
 #include "platform/waits.h"
+#include "tools/common/journal.h"
 
 namespace tools {
 
@@ -99,16 +107,108 @@ ToolRun::~ToolRun() {
 
 bool ToolRun::alive() const { return owner_ && !(window_ && window_->closing_); }
 
+namespace {
+// Long waits go in pieces, so that a close ends them within a second.
+constexpr int kWaitPieceMs = 1000;
+}  // namespace
+
 bool ToolRun::wait(int ms) {
   if (!alive()) return false;
-  platform::wait_responsive(ms);
+  do {
+    const int piece = ms > kWaitPieceMs ? kWaitPieceMs : ms;
+    platform::wait_responsive(piece);
+    ms -= piece;
+  } while (ms > 0 && alive());
   return alive();
 }
 
 bool ToolRun::pause(int ms) {
   if (!alive()) return false;
-  platform::pause_blocking(ms);
+  do {
+    const int piece = ms > kWaitPieceMs ? kWaitPieceMs : ms;
+    platform::pause_blocking(piece);
+    ms -= piece;
+  } while (ms > 0 && alive());
   return alive();
+}
+
+QString login_expired_text() { return QStringLiteral("登录已失效，请在主程序重新登录"); }
+
+void ToolRun::report_to(journal::Run* record, std::function<void(const QString&)> status) {
+  record_ = record;
+  status_ = std::move(status);
+}
+
+void ToolRun::stop_when(std::function<bool()> stopped) { stopped_ = std::move(stopped); }
+
+PageMark ToolRun::mark(platform::BrowserView* browser) const {
+  PageMark m;
+  platform::BrowserView* view = browser ? browser : browser_.data();
+  if (!view) return m;
+  m.loads = view->loads_started();
+  const page::PageState state = page::probe_page(view);
+  m.read = state.read;
+  for (const page::ShownDocument& d : state.documents) m.documents << d.identity;
+  return m;
+}
+
+Arrival ToolRun::wait_for(int ms, const PageMark& mark, const Expect& expect, Kind kind,
+                          platform::BrowserView* browser) {
+  constexpr int kPollMs = 50;
+  const QPointer<platform::BrowserView> view = browser ? browser : browser_.data();
+  if (!(kind == Kind::blocking ? pause(ms) : wait(ms))) return Arrival::ended;
+  std::vector<std::string> keys = expect.elements, selects;
+  keys.insert(keys.end(), expect.absent.begin(), expect.absent.end());
+  if (!expect.select.empty()) selects.push_back(expect.select);
+  // The limit is a wait like the others: tests shorten it with the wait scale.
+  const qint64 limit = std::llround(kExpectLimitMs * platform::wait_scale());
+  QElapsedTimer clock;
+  clock.start();
+  for (;;) {
+    if (!view) return Arrival::ended;
+    const page::PageState state = page::probe_page(view, keys, selects);
+    if (!alive() || !view) return Arrival::ended;
+    const Verdict v = judge(state, mark, view->loads_started(), expect);
+    if (v.holds) return Arrival::arrived;
+    if (v.login) {
+      expire_login();
+      return Arrival::login_expired;
+    }
+    if (stopped_ && stopped_()) return Arrival::stopped;
+    if (clock.elapsed() >= limit) {
+      not_done(describe_miss(expect, v.found));
+      return Arrival::missing;
+    }
+    if (!wait(kPollMs)) return Arrival::ended;
+  }
+}
+
+void ToolRun::not_done(const QString& why) {
+  last_problem_ = why;
+  if (record_) record_->item_not_done(why);
+  if (status_ && window_exists()) status_(why);
+}
+
+void ToolRun::nothing_to_act_on(const QString& what) { not_done(QStringLiteral("页面上没有") + what); }
+
+void ToolRun::expire_login() {
+  login_expired_ = true;
+  last_problem_ = login_expired_text();
+  if (record_) {
+    record_->item_not_done(login_expired_text());
+    record_->end(journal::Ending::login_expired);
+  }
+  if (status_ && window_exists()) status_(login_expired_text());
+  // Told once the run is back in the event loop, so that its window is idle by then.
+  const QPointer<QWidget> owner = owner_;
+  QTimer::singleShot(0, [owner] {
+    if (!owner) return;
+    auto* box = new QMessageBox(QMessageBox::Warning, platform::kTitleHint, login_expired_text(), QMessageBox::Ok,
+                                owner->window());
+    box->button(QMessageBox::Ok)->setText(platform::kOkCaption);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+  });
 }
 
 void ToolRun::disable_browser_input() {

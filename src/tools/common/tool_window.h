@@ -9,9 +9,15 @@
 // back however the run ends.
 
 #include <QPointer>
+#include <QString>
 #include <QWidget>
 
+#include <functional>
+
+#include "tools/common/page_expect.h"
+
 namespace platform { class BrowserView; }
+namespace tools::journal { class Run; }
 
 namespace tools {
 
@@ -64,6 +70,34 @@ class ToolRun {
   // is gone (the caller then returns without touching the window).
   bool wait(int ms);   // responsive: every event is processed
   bool pause(int ms);  // blocking: user input waits until the pause is over
+
+  // ---- Steps that change the page
+  // A step that changes the page marks the documents shown before its action, and after
+  // its prescribed wait waits (responsively, up to kExpectLimitMs) until the page it
+  // expects is there. A page that does not come ends the step's item as not done: the
+  // journal records what was expected and found, the status line says so. The platform's
+  // login page instead ends the run: the journal ends it as login_expired and the status
+  // line and a message box tell the user to log in again.
+  //
+  // Where misses are told and recorded; the run's stop flag (a stop ends a page wait).
+  void report_to(journal::Run* record, std::function<void(const QString&)> status);
+  void stop_when(std::function<bool()> stopped);
+  // The browser the steps work on (the one given at construction when null).
+  PageMark mark(platform::BrowserView* browser = nullptr) const;
+  enum class Kind { responsive, blocking };
+  // The prescribed wait of kind, then until expect holds (browser: as for mark).
+  Arrival wait_for(int ms, const PageMark& mark, const Expect& expect, Kind kind = Kind::responsive,
+                   platform::BrowserView* browser = nullptr);
+  // An action found nothing to act on (no such link, button, box): its item is not done at
+  // once, without a page wait.
+  void nothing_to_act_on(const QString& what);
+  // The item in progress could not be done for why (told and recorded like a miss).
+  void not_done(const QString& why);
+  // The last miss (empty when none).
+  const QString& last_problem() const { return last_problem_; }
+  // The login page came: the run was ended in the journal; the message box is shown once
+  // the run has returned to the event loop.
+  bool login_expired() const { return login_expired_; }
   // The owner is there and was not closed during the run.
   bool alive() const;
   // The owner is there (also while closing): its members may be touched.
@@ -77,11 +111,22 @@ class ToolRun {
   void keep_browser_disabled() { keep_disabled_ = true; }
 
  private:
+  void expire_login();
+
   QPointer<QWidget> owner_;
   QPointer<ToolWindow> window_;  // owner_ when it is a tool window
   QPointer<platform::BrowserView> browser_;
   bool took_input_ = false;
   bool keep_disabled_ = false;
+  journal::Run* record_ = nullptr;
+  std::function<void(const QString&)> status_;
+  std::function<bool()> stopped_;
+  QString last_problem_;
+  bool login_expired_ = false;
 };
+
+// What the status line says when the platform's login page came instead.
+QString login_expired_text();  // "登录已失效，请在主程序重新登录"
+
 
 }  // namespace tools
