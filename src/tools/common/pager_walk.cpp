@@ -8,7 +8,6 @@
 #include "platform/browser_view.h"
 #include "text/text.h"
 #include "tools/common/collect.h"
-#include "tools/common/page_load.h"
 #include "tools/common/tool_window.h"
 
 namespace tools {
@@ -23,30 +22,47 @@ std::string template_link_start() {
   return marker;
 }
 
-int pager_walk(ToolRun& run, page::PageSnapshot& snap, platform::BrowserView* browser_view,
-               const PagerWalkTargets& targets) {
+Expect product_list_page(int page, int pages) {
+  Expect e = Expect::at(QStringLiteral("商品列表第%1页").arg(page), QString::fromLatin1(kProductListPath));
+  if (page >= 1 && page <= pages) {
+    e.select = "AspNetPager1_input";
+    e.selected = page - 1;
+  }
+  return e;
+}
+
+PagerWalkResult pager_walk(ToolRun& run, page::PageSnapshot& snap, platform::BrowserView* browser_view,
+                           const PagerWalkTargets& targets) {
   // The browser may go during a wait (its window closed): attach to what is left.
   const QPointer<platform::BrowserView> browser(browser_view);
+  PagerWalkResult result;
 
   // 1. The number of pages the pager offers.
   snap.attach_page(browser);
   const int pages = snap.count_options("AspNetPager1_input", 1);
+  result.pages = pages;
   if (targets.status) targets.status(QStringLiteral("状态:当前页数为%1").arg(pages));
 
   // 2. One pass more than the pages offered.
   std::vector<std::string> links;
   for (int i = 1; i <= pages + 1; ++i) {
-    snap.run_script("javascript:__doPostBack('AspNetPager1','" + std::to_string(i) + "')", 1);
-    // A slow platform still shows the page asked for before it is read.
-    if (!run.wait(kAfterPostBackMs) || !wait_page_loaded(run, browser)) return -1;
+    const PageMark mark = run.mark(browser);
+    if (!snap.run_script("javascript:__doPostBack('AspNetPager1','" + std::to_string(i) + "')", 1)) {
+      if (!run.alive()) return {pages, Arrival::ended};
+      run.nothing_to_act_on(QStringLiteral("翻页脚本 __doPostBack"));
+      return {pages, Arrival::missing};
+    }
+    const Arrival a = run.wait_for(kAfterPostBackMs, mark, product_list_page(i, pages), ToolRun::Kind::responsive,
+                                   browser);
+    if (a != Arrival::arrived) return {pages, a};
     if (targets.status) targets.status(QStringLiteral("正在分析第%1页").arg(i));
     snap.attach_page(browser);
     collect_all_between(snap.get_body_html(), template_link_start(), kTemplateLinkEnd, links);
     if (targets.link)
       for (const std::string& l : links) targets.link(l);
-    if (!run.wait(kAfterPageMs)) return -1;
+    if (!run.wait(kAfterPageMs)) return {pages, Arrival::ended};
   }
-  return pages;
+  return result;
 }
 
 }  // namespace tools

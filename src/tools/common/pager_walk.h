@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "tools/common/page_expect.h"
+
 namespace page { class PageSnapshot; }
 namespace platform { class BrowserView; }
 
@@ -24,11 +26,21 @@ struct PagerWalkTargets {
 };
 
 // P = the options of the pager select "AspNetPager1_input"; then P + 1 passes (one more
-// than the pages offered), each: post back page i, wait 3000 ms (and, while the browser
-// is still loading, until the load ends: wait_page_loaded), attach, collect the body's
-// template links, wait 1000 ms. Nothing tests whether a page changed. Returns P, or -1
-// when the run ended during the walk (its window was closed).
-int pager_walk(ToolRun& run, page::PageSnapshot& snap, platform::BrowserView* browser,
-               const PagerWalkTargets& targets);
+// than the pages offered), each: post back page i, wait 3000 ms and until the list that
+// post-back brings is there (page i chosen in the pager, where the pager offers it), attach,
+// collect the body's template links, wait 1000 ms. A page turn that does not come ends the
+// walk (it is recorded through run): going on would collect some other page.
+struct PagerWalkResult {
+  int pages = 0;                       // P
+  Arrival arrival = Arrival::arrived;  // how the last page turn went (arrived: every one came)
+};
+PagerWalkResult pager_walk(ToolRun& run, page::PageSnapshot& snap, platform::BrowserView* browser,
+                           const PagerWalkTargets& targets);
+
+// The product list after a post-back of page (its pager showing that page when the pager
+// offers it: page ≤ pages).
+Expect product_list_page(int page, int pages);
+
+inline constexpr const char* kProductListPath = "/SelfProduct/SelfProductList.aspx";
 
 }  // namespace tools

@@ -141,8 +141,9 @@ void run_bulk_status(ToolContext& ctx, const BulkStatusParts& parts, int index) 
   targets.link = [&](const std::string& link) {
     if (scratch) append_line(scratch, link);
   };
-  const int pages = pager_walk(run, snap, ctx.main_browser(), targets);
-  if (pages < 0 || !pressed || !scratch) return;
+  const PagerWalkResult walk = pager_walk(run, snap, ctx.main_browser(), targets);
+  if (walk.arrival != Arrival::arrived || !pressed || !scratch) return;
+  const int pages = walk.pages;
 
   // 3-6.
   pressed->setText(QStringLiteral("正在执行,勿动"));

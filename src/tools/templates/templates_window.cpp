@@ -179,7 +179,14 @@ void TemplatesWindow::analyse() {
   PagerWalkTargets targets;
   targets.status = [this](const QString& text) { set_status(text); };
   targets.link = [this](const std::string& link) { append_link(link); };
-  if (pager_walk(run, snap, ctx.main_browser(), targets) < 0) return;
+  if (pager_walk(run, snap, ctx.main_browser(), targets).arrival != Arrival::arrived) {
+    if (!run.window_exists()) return;
+    // The walk could not go on: nothing is offered for applying.
+    c_.analyse->setEnabled(true);
+    run.enable_browser_input();
+    emit analysis_finished();
+    return;
+  }
 
   // 3.
   links_ = split_links(platform::to_gbk_crlf(c_.links->toPlainText()));
