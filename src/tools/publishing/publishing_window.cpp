@@ -380,6 +380,11 @@ QJsonObject PublishingWindow::run_settings() const {
   };
 }
 
+// The add form: the page every pass fills and submits.
+Expect PublishingWindow::add_form() const {
+  return Expect::at(QStringLiteral("发布商品页"), QString::fromLatin1(kAddFormPath), {"ProductName", "btnSubmit"});
+}
+
 void PublishingWindow::start_run() {
   if (running()) return;
   ToolContext& ctx = ctx_;
@@ -388,6 +393,7 @@ void PublishingWindow::start_run() {
   page::PageSnapshot& snap = ctx.pages().snapshot(page::PageObjects::kPublishing);
 
   // 1-3: the add form, the confirmer, the name list.
+  PageMark mark = run.mark();
   ctx.navigate_main(ctx.take_platform_root() + kAddFormPath);
   snap.attach_page(browser);
   page::confirm_web_dialogs(browser, platform::kWebMessageTitle, platform::kOkCaption, false, kConfirmPeriodMs);
@@ -403,10 +409,24 @@ void PublishingWindow::start_run() {
   keys.reserve(count_);
   for (const std::string& n : names) keys << platform::from_gbk(n);
   journal::Run record(ctx.exe_dir(), QStringLiteral("自动上架商品"), browser, run_settings(), keys);
+  run.report_to(&record, [this](const QString& text) { set_status(text); });
+  run.stop_when([this] { return stopped_; });
   c_.start->setEnabled(false);
   c_.stop->setEnabled(true);
   c_.progress->setRange(0, count_ > 0 ? count_ : 1);
   c_.progress->setValue(0);
+
+  // How a pass whose page did not come ends the run: the name is not done; going on would
+  // fill whatever page is shown.
+  auto give_up = [&](Arrival arrival) {
+    if (arrival == Arrival::ended) return;
+    if (arrival == Arrival::stopped) run.not_done(QStringLiteral("已停止：未等到平台的应答页面"));
+    if (arrival != Arrival::login_expired)
+      record.end(arrival == Arrival::stopped ? journal::Ending::stopped : journal::Ending::page_not_ready);
+    finish_run(run);
+    if (arrival == Arrival::stopped) set_status(QStringLiteral("已停止"));
+    emit run_finished();
+  };
 
   // 4: one pass per name; a close ends the run at its next step.
   while (position_ < count_) {
@@ -414,15 +434,32 @@ void PublishingWindow::start_run() {
     ++position_;
     const std::string& name = names[static_cast<std::size_t>(position_ - 1)];
     record.begin_item(keys[position_ - 1]);
-    if (!run.wait(kFillWaitMs)) return;
+    // The add form, opened by step 1 or shown again by the platform after the last
+    // submission (checked at the end of that pass).
+    if (position_ == 1) {
+      const Arrival a = run.wait_for(kFillWaitMs, mark, add_form());
+      if (a != Arrival::arrived) return give_up(a);
+    } else if (!run.wait(kFillWaitMs)) {
+      return;
+    }
     fill_product(name);
     if (!run.alive()) return;
-    snap.click_button("btnSubmit");
+    mark = run.mark();
+    if (!snap.click_button("btnSubmit")) {
+      if (!run.window_exists()) return;
+      run.nothing_to_act_on(QStringLiteral("提交按钮 btnSubmit"));
+      return give_up(Arrival::missing);
+    }
     if (!run.window_exists()) return;
     ++done_;
     c_.progress->setValue(done_);
-    if (position_ >= count_) {
-      if (!run.pause(kAfterLastMs)) return;
+    // The platform answers with the add form again.
+    const bool last = position_ >= count_;
+    const Arrival a = run.wait_for(last ? kAfterLastMs : kBetweenProductsMs, mark, add_form(), ToolRun::Kind::blocking);
+    if (a == Arrival::ended) return;
+    if (a != Arrival::arrived && !(last && a == Arrival::stopped)) return give_up(a);
+    if (a == Arrival::stopped) run.not_done(QStringLiteral("已停止：未等到平台的应答页面"));
+    if (last) {
       record.end(stopped_ ? journal::Ending::stopped : journal::Ending::finished);
       auto* notice = new CompletionNotice();
       notice->show();
@@ -431,7 +468,6 @@ void PublishingWindow::start_run() {
       emit run_finished();
       return;
     }
-    if (!run.pause(kBetweenProductsMs)) return;
     record.end_item();
   }
   record.end(stopped_ ? journal::Ending::stopped : journal::Ending::finished);

@@ -90,6 +90,7 @@ class PublishingWindow : public ToolWindow {
   void set_status(const QString& text);
   void fill_product(const std::string& name);
   void finish_run(ToolRun& run);
+  Expect add_form() const;
   // What a run runs with, for the journal.
   QJsonObject run_settings() const;
   void open_colour_picker();

@@ -421,17 +421,24 @@ TEST_F(Publishing, NamesOutsideGbkArriveIntact) {
   EXPECT_EQ(w->controls().names->toPlainText(), odd + "\n" + QStringLiteral("ᠮᠣᠩᠭᠣᠯ"));
 }
 
-TEST_F(Publishing, APageWithoutTheAddFormRunsThroughAndEndsNormally) {
+TEST_F(Publishing, APageWithoutTheAddFormIsNeverFilledAndTheRunSaysSo) {
   ctx_->set_address_text(std::string(kNoFormRoot) + "/x");
   PublishingWindow* w = open_window();
   w->controls().names->setPlainText("N1\nN2");
   QStringList texts;
   QObject::connect(w, &PublishingWindow::status_text_changed, [&](const QString& t) { texts << t; });
   ASSERT_TRUE(run(w));
-  EXPECT_EQ(texts.last(), QStringLiteral("发布完毕！"));
-  EXPECT_EQ(w->controls().progress->value(), 2);
+  EXPECT_TRUE(texts.last().startsWith(QStringLiteral("页面未就绪：应为发布商品页"))) << texts.last().toStdString();
+  EXPECT_EQ(w->controls().progress->value(), 0);
+  EXPECT_TRUE(w->controls().start->isEnabled());
   EXPECT_EQ(harness::demo_products(demo()).size(), 0);
   EXPECT_EQ(ctx_->address_text(), kNoFormRoot);
+  std::vector<tools::journal::ItemRow> items;
+  const auto last = last_run(&items);
+  ASSERT_TRUE(last);
+  EXPECT_EQ(last->ending, "page_not_ready");
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].problem.value_or(""), texts.last().toStdString());
 }
 
 TEST_F(Publishing, ClosingTheWindowDuringARunEndsTheRunSafely) {
