@@ -42,6 +42,7 @@ constexpr int kPhraseShown = 60;
 
 const QString kProcessCaption = QStringLiteral("处理（F1）");
 const QString kFinished = QStringLiteral("投诉处理完毕！");
+const QString kEmptyReply = QStringLiteral("回复内容为空，请先选择或填写回复");
 
 // Whole-file texts hold CR LF; the edit boxes work with LF.
 QString box_text(const std::string& gbk) {
@@ -259,6 +260,13 @@ bool ComplaintWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void ComplaintWindow::process() {
   if (processing_ || opening_ || finished_ || links_.empty() || !c_.process->isEnabled()) return;
+  // One press over every complaint with nothing to say would only collect refusals.
+  if (c_.all->isChecked() && c_.reply->toPlainText().trimmed().isEmpty()) {
+    QPointer<ComplaintWindow> self = this;
+    platform::show_message(this, kEmptyReply, platform::kTitleHint);
+    if (self) emit processing_finished();
+    return;
+  }
   processing_ = true;
   ToolRun run(this, ctx_.main_browser());
   if (!journal_) {

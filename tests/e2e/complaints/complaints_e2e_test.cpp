@@ -237,6 +237,46 @@ TEST_F(Complaints, OnePressWithAllTickedTreatsThreeComplaintsWithTheSameReply) {
   }
 }
 
+TEST_F(Complaints, AllTickedWithAnEmptyReplyRefusesToStartWhileOneComplaintIsPostedAsTyped) {
+  // A fresh data folder: no Complaint.txt, so template 1 and the reply box are empty.
+  add(3);
+  ComplaintWindow* w = open();
+  ASSERT_NE(w, nullptr);
+  const auto& c = w->controls();
+  ASSERT_TRUE(c.reply->toPlainText().isEmpty());
+  tick(c.all);
+  QPointer<ComplaintWindow> guard(w);
+  for (const QString& reply : {QString(), QStringLiteral(" \n\t ")}) {
+    c.reply->setPlainText(reply);
+    BoxAnswer ok(platform::kOkCaption);
+    ASSERT_TRUE(press(w));
+    ASSERT_FALSE(gone(guard));
+    EXPECT_TRUE(ok.seen);
+    EXPECT_EQ(ok.title, platform::kTitleHint);
+    EXPECT_EQ(ok.text, QStringLiteral("回复内容为空，请先选择或填写回复"));
+    EXPECT_EQ(replies(), (QList<QStringList>{{}, {}, {}}));
+    EXPECT_EQ(w->current_number(), 1);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(c.process->isEnabled());
+    EXPECT_EQ(c.process->text(), QStringLiteral("处理（F1）"));
+    // No run began: the journal has none (or does not exist yet).
+    std::string why;
+    const auto journal = tools::journal::Store::open_for_reading(tools::journal::journal_path(exe_dir()), &why);
+    EXPECT_TRUE(!journal || journal->run_count() == 0);
+  }
+  // One complaint at a time, the reply goes as it is: the platform refuses it.
+  tick(c.current);
+  c.reply->clear();
+  ASSERT_TRUE(press(w));
+  ASSERT_FALSE(gone(guard));
+  EXPECT_EQ(replies(), (QList<QStringList>{{}, {}, {}}));
+  EXPECT_EQ(w->current_number(), 2);
+  std::vector<tools::journal::ItemRow> items;
+  ASSERT_TRUE(last_run(&items).has_value());
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].answer.value_or(""), "请填写回复内容！");
+}
+
 TEST_F(Complaints, EachPressTreatsTheShownComplaintOnlyAndTheDetailsGrow) {
   add(3);
   ComplaintWindow* w = open();
