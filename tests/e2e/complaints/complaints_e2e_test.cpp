@@ -6,6 +6,9 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -519,6 +522,64 @@ TEST_F(Complaints, TheEditorRefusesATemplateHoldingItsMarkerAndCancelAsksFirst) 
   EXPECT_EQ(settings::read_whole_file(complaint_file()), before);
   EXPECT_EQ(w->controls().reply->toPlainText(), "keep1");
   EXPECT_TRUE(on_top(w));
+}
+
+// Complaint.txt marked read-only, or a folder in its place: the save says why, the editor
+// stays open with the texts, the file (and the window's phrases) stay as they were.
+TEST_F(Complaints, TemplatesThatCannotBeWrittenStayInTheOpenEditorAndTheFileKeepsItsContent) {
+  ctx_->ensure_data_dir();
+  const std::string before = tools::complaints::template_file_text({"keep1", "keep2"});
+  add(1);
+  for (const bool read_only : {true, false}) {
+    SCOPED_TRACE(read_only ? "read-only file" : "folder");
+    const QString path = QString::fromStdString(complaint_file());
+    if (read_only) {
+      ASSERT_TRUE(settings::write_whole_file(complaint_file(), before));
+      ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    } else {
+      ASSERT_TRUE(QFile::remove(path));
+      ASSERT_TRUE(QDir().mkpath(path));
+    }
+    ComplaintWindow* w = open();
+    ASSERT_NE(w, nullptr);
+    w->controls().reply->setPlainText(QStringLiteral("正在输入的回复"));
+    QStringList seen;
+    bool open_after_save = false;
+    QString box1_after_save;
+    with_editor([&](TemplateEditor* e) {
+      e->box(1)->setPlainText(QStringLiteral("新的第一条"));
+      e->box(12)->setPlainText(QStringLiteral("新的\n最后一条"));
+      {
+        BoxAnswer ok(platform::kOkCaption);
+        QTest::mouseClick(e->save_button(), Qt::LeftButton);
+        seen << ok.title << ok.text;
+      }
+      open_after_save = e->isVisible();
+      box1_after_save = e->box(1)->toPlainText();
+      BoxAnswer yes(QStringLiteral("是"));
+      QTest::mouseClick(e->cancel_button(), Qt::LeftButton);
+    });
+    QTest::mouseClick(w->controls().edit, Qt::LeftButton);
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(seen[0], platform::kTitleHint);
+    EXPECT_TRUE(seen[1].contains(QStringLiteral("Complaint.txt"))) << seen[1].toStdString();
+    EXPECT_TRUE(seen[1].contains(read_only ? QStringLiteral("只读") : QStringLiteral("不是普通文件")))
+        << seen[1].toStdString();
+    EXPECT_TRUE(open_after_save);
+    EXPECT_EQ(box1_after_save, QStringLiteral("新的第一条"));
+    if (read_only) {
+      EXPECT_EQ(settings::read_whole_file(complaint_file()), before);
+    } else {
+      EXPECT_TRUE(QFileInfo(path).isDir());
+    }
+    // Nothing of the unsaved texts reached the window.
+    EXPECT_EQ(w->controls().reply->toPlainText(), QStringLiteral("正在输入的回复"));
+    EXPECT_EQ(w->controls().phrases->itemData(0).toString(), read_only ? QStringLiteral("keep1") : QString());
+    EXPECT_EQ(w->templates()[0], read_only ? "keep1" : "");
+    w->close();
+    close_all();
+  }
+  ASSERT_TRUE(QDir(QString::fromStdString(complaint_file())).removeRecursively());
 }
 
 TEST_F(Complaints, OrderLookUpOpensTheOrderPageInItsOwnWindowOnTop) {
