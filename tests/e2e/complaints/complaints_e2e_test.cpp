@@ -677,31 +677,46 @@ TEST_F(Complaints, RandomBytesOrTenMegabytesInComplaintTxtOpenNormallyAndStayUnt
   EXPECT_EQ(settings::read_whole_file(complaint_file()).size(), big.size());
 }
 
-TEST_F(Complaints, TheApplicationEndingDuringASubmissionGivesEverythingBack) {
-  add(3);
+// What the main window does when it closes (every tool window's closing work, then the
+// window goes with the process), during the opening and during a submission.
+TEST_F(Complaints, TheApplicationEndingDuringTheOpeningOrASubmissionGivesEverythingBack) {
   ctx_->ensure_data_dir();
   const std::string templates = tools::complaints::template_file_text({"t1"});
   ASSERT_TRUE(settings::write_whole_file(complaint_file(), templates));
-  ComplaintWindow* w = open();
-  ASSERT_NE(w, nullptr);
-  QPointer<ComplaintWindow> guard(w);
-  bool ended = false;
-  QTimer watch;
-  QObject::connect(&watch, &QTimer::timeout, [&] {
-    if (!ended && guard && !guard->controls().process->isEnabled()) {
-      ended = true;
-      // What the main window does when it closes, then the window goes with the process.
-      tools::ToolWindow::shut_down_all();
-      guard->close();
+  add(3);
+  for (const bool in_opening : {true, false}) {
+    SCOPED_TRACE(in_opening ? "opening" : "submission");
+    QPointer<ComplaintWindow> guard;
+    if (!in_opening) {
+      guard = open();
+      ASSERT_FALSE(guard.isNull());
     }
-  });
-  watch.start(5);
-  QTimer::singleShot(0, w->controls().process, &QPushButton::click);
-  ASSERT_TRUE(harness::wait_until([&] { return gone(guard); }, 30000));
-  EXPECT_TRUE(ended);
-  EXPECT_TRUE(ctx_->host()->isVisible());
-  EXPECT_TRUE(main_button_.isEnabled());
-  EXPECT_EQ(settings::read_whole_file(complaint_file()), templates);
+    // The moment: the opening holds the main button, or the submission the process button.
+    bool ended = false, button_held = false, button_back = false, browser_back = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      if (ended) return;
+      if (!guard) guard = harness::top_level<ComplaintWindow>();
+      if (!guard || (in_opening ? main_button_.isEnabled() : guard->controls().process->isEnabled())) return;
+      ended = true;
+      button_held = !main_button_.isEnabled();
+      tools::ToolWindow::shut_down_all();
+      button_back = main_button_.isEnabled();
+      browser_back = ctx_->host()->isVisible();
+      guard->close();
+    });
+    watch.start(5);
+    if (in_opening) tools::complaints::open_complaints(*ctx_, &main_button_);
+    else QTimer::singleShot(0, guard->controls().process, &QPushButton::click);
+    ASSERT_TRUE(harness::wait_until([&] { return ended && gone(guard); }, 30000));
+    EXPECT_EQ(button_held, in_opening);
+    EXPECT_TRUE(button_back);
+    EXPECT_TRUE(browser_back);
+    EXPECT_TRUE(main_button_.isEnabled());
+    EXPECT_EQ(settings::read_whole_file(complaint_file()), templates);
+  }
+  // The submission under way was the first; nothing was sent after it.
+  EXPECT_EQ(last_run()->ending, "window_closed");
   EXPECT_LE(replies()[1].size(), 0);
 }
 
