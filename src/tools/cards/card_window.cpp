@@ -167,9 +167,9 @@ void CardWindow::count_box_clicked(int index) {
 }
 
 void CardWindow::on_closing() {
-  platform::BrowserView* browser = ctx_.main_browser();
-  page::confirm_web_dialogs(browser, platform::kWebMessageTitle, platform::kOkCaption, true);
-  if (browser) browser->set_input_enabled(true);
+  // The browser's input stays as it is: this window takes none, and another tool's run
+  // (the template setter's) may hold it.
+  page::confirm_web_dialogs(ctx_.main_browser(), platform::kWebMessageTitle, platform::kOkCaption, true);
 }
 
 void CardWindow::set_progress(const QString& text) {
