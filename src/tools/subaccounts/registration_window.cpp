@@ -112,6 +112,20 @@ void RegistrationWindow::build() {
     grid->addWidget(box, i, 1);
     c_.fields[static_cast<size_t>(i)] = box;
   }
+  // Beside the two trade-password boxes: the keys typed into them, which become the trade
+  // password of every account created. Made after the boxes, so that Tab runs through the
+  // boxes first.
+  {
+    const QString caption = QStringLiteral("安全控件交易密码（模拟按键）：");
+    auto* label = new QLabel(caption, this);
+    c_.typed_password = new QLineEdit(QString::fromLatin1(kTypedPassword), this);
+    c_.typed_password->setReadOnly(true);
+    c_.typed_password->setAccessibleName(caption);
+    c_.typed_password->setMaximumWidth(label->sizeHint().width());
+    label->setBuddy(c_.typed_password);
+    grid->addWidget(label, 3, 2);
+    grid->addWidget(c_.typed_password, 4, 2);
+  }
   left->addLayout(grid);
 
   auto* buttons = new QHBoxLayout;

@@ -55,6 +55,7 @@ class RegistrationWindow : public ToolWindow {
 
   struct Controls {
     std::array<QLineEdit*, kFieldCount> fields{};  // in table order; fields[0] is the user name
+    QLineEdit* typed_password = nullptr;  // 安全控件交易密码（模拟按键）：(read-only)
     QPushButton* start = nullptr;     // 3.注册
     QPushButton* stop = nullptr;      // 4.停止
     QPushButton* download = nullptr;  // 安全控件下载

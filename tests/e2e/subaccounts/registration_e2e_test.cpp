@@ -48,6 +48,14 @@ const QString kReminder = QStringLiteral("请确保您已经登录了卡盟，�
 
 QJsonArray registrations() { return harness::recorded("registrations"); }
 
+// The read-only line beside the trade-password boxes that shows the keys typed into them,
+// found by its caption as assistive tools find it (null when missing).
+QLineEdit* typed_password_line(RegistrationWindow* w) {
+  for (QLineEdit* e : w->findChildren<QLineEdit*>())
+    if (e->accessibleName() == QStringLiteral("安全控件交易密码（模拟按键）：")) return e;
+  return nullptr;
+}
+
 // Positions (1-based) of the name that repeat one character, and where each choice puts
 // letters (the rest are digits).
 const std::vector<std::vector<int>> kRepeats = {{1, 9, 20}, {2, 14, 24}, {3, 13, 15}, {4, 16}, {5, 17, 18, 19},
@@ -207,6 +215,17 @@ TEST_F(Registration, OpeningShowsTheBoxesNotesReminderAndTheListPageInItsOwnBrow
   EXPECT_EQ(c.fields[10]->text(), "021-12345678");
   EXPECT_TRUE(c.fields[11]->text().contains('@'));
   EXPECT_FALSE(c.fields[12]->text().isEmpty());
+  // The key sequence typed into the two trade-password boxes, shown read-only beside them
+  // with its caption as a label.
+  QLineEdit* typed = typed_password_line(w);
+  ASSERT_NE(typed, nullptr);
+  EXPECT_TRUE(typed->isReadOnly());
+  EXPECT_TRUE(typed->isVisible());
+  EXPECT_EQ(typed->text(), QString::fromLatin1(tools::subaccounts::kTypedPassword));
+  bool typed_has_label = false;
+  for (QLabel* l : w->findChildren<QLabel*>())
+    if (l->buddy() == typed && l->text() == QStringLiteral("安全控件交易密码（模拟按键）：")) typed_has_label = true;
+  EXPECT_TRUE(typed_has_label);
 
   EXPECT_EQ(c.start->text(), QStringLiteral("3.注册"));
   EXPECT_EQ(c.stop->text(), QStringLiteral("4.停止"));
@@ -310,8 +329,10 @@ TEST_F(Registration, ABatchFromZeroSubmitsElevenDistinctNamesTypingTheTradePassw
   for (int i = 0; i < 11; ++i) {
     const QJsonObject r = regs[i].toObject();
     EXPECT_EQ(r["CustomerName"].toString(), trace.names[i]);
-    // Typed by key presses into the security-control fields; the boxes fill the rest.
-    EXPECT_EQ(r["TradePassword"].toString(), "36915wmks") << i;
+    // Typed by key presses into the security-control fields, as the window shows them;
+    // the boxes fill the rest.
+    ASSERT_NE(typed_password_line(w), nullptr);
+    EXPECT_EQ(r["TradePassword"].toString(), typed_password_line(w)->text()) << i;
     EXPECT_EQ(r["CheckTradePassword"].toString(), "36915wmks") << i;
     EXPECT_EQ(r["Password"].toString(), w->controls().fields[1]->text());
     EXPECT_EQ(r["Mobile"].toString(), "12345678901");
