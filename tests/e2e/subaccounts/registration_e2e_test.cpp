@@ -421,13 +421,36 @@ TEST_F(Registration, StopDuringARegistrationStillSubmitsItAndAPressDuringItsEndF
   EXPECT_FALSE(w->in_batch());
 }
 
-TEST_F(Registration, ATickDuringABatchWaitsForItsEndThenStartsItsBatchWithTheCounterReset) {
+// The platform takes 10 registrations per 10 minutes: a tick that came during a batch
+// starts its batch 10 minutes after that batch's first submission, and says when.
+TEST_F(Registration, ATickDuringABatchStartsItsBatchTenMinutesAfterTheFirstSubmissionWithTheCounterReset) {
+  // 600 000 ms -> 3 s; the steps at the suite's scale. The test gives the ticks itself.
+  platform::set_wait_scale(0.005);
   RegistrationWindow* w = open_window();
   ASSERT_NE(w, nullptr);
+  platform::set_wait_scale(0.1);
+  w->batch_timer()->stop();
+  ASSERT_EQ(w->batch_timer()->interval(), 3000);
   const auto& c = w->controls();
   Trace trace(w);
+  QElapsedTimer clock;
+  clock.start();
+  qint64 first_submission = -1, timer_batch = -1;
+  QTime timer_batch_time;
+  bool idle_while_deferred = false;
+  QObject::connect(w, &RegistrationWindow::submitted, w, [&] {
+    if (first_submission < 0) first_submission = clock.elapsed();
+  });
   int starts = 0;
   QObject::connect(w, &RegistrationWindow::status_text_changed, w, [&](const QString& t) {
+    if (t.contains(QStringLiteral("下一批"))) {
+      // The next periodic tick while the batch waits starts nothing either.
+      QTimer::singleShot(0, w, [&] {
+        w->batch_timer_fired();
+        idle_while_deferred = !w->in_batch() && c.start->isEnabled();
+      });
+      return;
+    }
     if (t != kRegistering) return;
     ++starts;
     if (starts == 2) {
@@ -439,12 +462,27 @@ TEST_F(Registration, ATickDuringABatchWaitsForItsEndThenStartsItsBatchWithTheCou
         QTest::mouseClick(c.stop, Qt::LeftButton);
       });
     } else if (starts == 3) {
+      timer_batch = clock.elapsed();
+      timer_batch_time = QTime::currentTime();
       EXPECT_EQ(w->counter(), 0);  // the timer's batch reset it
       QTimer::singleShot(0, c.stop, [&] { QTest::mouseClick(c.stop, Qt::LeftButton); });
     }
   });
-  ASSERT_TRUE(run(w, 2));
-  EXPECT_EQ(trace.texts, QStringList({kRegistering, kRegistering, kStopText, kRegistering, kStopText}));
+  ASSERT_TRUE(run(w, 2, 30000));
+  ASSERT_EQ(trace.texts.size(), 6) << trace.texts.join(" | ").toStdString();
+  EXPECT_EQ(trace.texts.mid(0, 3), QStringList({kRegistering, kRegistering, kStopText}));
+  EXPECT_EQ(trace.texts.mid(4), QStringList({kRegistering, kStopText}));
+  // The status says when the next batch starts.
+  const QString deferred = trace.texts[3];
+  EXPECT_TRUE(deferred.startsWith(kStopText)) << deferred.toStdString();
+  const int at = deferred.indexOf(QStringLiteral("下一批将于"));
+  ASSERT_GE(at, 0) << deferred.toStdString();
+  const QTime announced = QTime::fromString(deferred.mid(at + 5, 8), QStringLiteral("HH:mm:ss"));
+  ASSERT_TRUE(announced.isValid()) << deferred.toStdString();
+  EXPECT_LE(std::abs(announced.secsTo(timer_batch_time)), 1);
+  EXPECT_TRUE(idle_while_deferred);
+  EXPECT_GE(timer_batch - first_submission, 3000);
+  EXPECT_LT(timer_batch - first_submission, 4500);
   EXPECT_EQ(registrations().size(), 3);
   EXPECT_EQ(w->counter(), 0);
   const auto runs = journal_runs();
