@@ -144,6 +144,7 @@ class OrdersFamily : public Family {
     }
     j += treatments_.empty() ? "]" : "\n  ]";
     j += ",\n  \"order_list_loads\": " + std::to_string(list_loads_);
+    j += ",\n  \"order_manual_reloads\": " + std::to_string(manual_reloads_);
     j += ",\n  \"order_batch_refusals\": " + std::to_string(refusals_);
     return j;
   }
@@ -171,6 +172,7 @@ class OrdersFamily : public Family {
     treatments_.clear();
     next_no_ = 1;
     list_loads_ = 0;
+    manual_reloads_ = 0;
     refusals_ = 0;
     for (int i = 0; i < office_.options().orders; ++i) orders_.push_back(make_order());
     last_arrival_ = Clock::now();
@@ -182,7 +184,8 @@ class OrdersFamily : public Family {
   std::vector<Order> orders_;
   std::vector<BatchTreatment> treatments_;
   int next_no_ = 1;
-  int list_loads_ = 0;
+  int list_loads_ = 0;      // every list shown (opened, reloaded, after a treatment)
+  int manual_reloads_ = 0;  // the list reloaded by its "Manual" control
   int refusals_ = 0;
   Clock::time_point last_arrival_ = Clock::now();
 
@@ -329,6 +332,7 @@ class OrdersFamily : public Family {
       }
     } else {
       // "Manual" and any other post-back: the list, read afresh.
+      if (target == "Manual") ++manual_reloads_;
       content = list_body();
     }
     lock.unlock();

@@ -167,9 +167,9 @@ void CardWindow::count_box_clicked(int index) {
 }
 
 void CardWindow::on_closing() {
-  platform::BrowserView* browser = ctx_.main_browser();
-  page::confirm_web_dialogs(browser, platform::kWebMessageTitle, platform::kOkCaption, true);
-  if (browser) browser->set_input_enabled(true);
+  // The browser's input stays as it is: this window takes none, and another tool's run
+  // (the template setter's) may hold it.
+  page::confirm_web_dialogs(ctx_.main_browser(), platform::kWebMessageTitle, platform::kOkCaption, true);
 }
 
 void CardWindow::set_progress(const QString& text) {
@@ -178,8 +178,7 @@ void CardWindow::set_progress(const QString& text) {
 }
 
 void CardWindow::start_import() {
-  // One import at a time: the button comes back after each product's save, while the
-  // import still runs.
+  // One import at a time: the button stays off until the import ends.
   if (running()) return;
   ToolContext& ctx = ctx_;
   QPointer<platform::BrowserView> browser = ctx.main_browser();
@@ -214,7 +213,9 @@ void CardWindow::start_import() {
     // Line m is product m's card content; without it the import ends here, in order.
     const std::vector<std::string> lines = card_lines(platform::to_gbk_crlf(c_.content->toPlainText()));
     if (static_cast<std::size_t>(m) > lines.size()) {
-      const QString message = QStringLiteral("卡密行数少于商品数，已导入前%1个商品").arg(m - 1);
+      // Whether the platform took them is in the journal, not known here.
+      const QString message =
+          QStringLiteral("卡密行数少于商品数，已处理前%1个商品，各商品的导入结果见“记录”→“运行记录”").arg(m - 1);
       set_progress(message);
       c_.confirm->setEnabled(true);
       record.end(journal::Ending::stopped);
@@ -256,9 +257,9 @@ void CardWindow::start_import() {
     snap.click_button("Save");
     if (!run.alive()) return;
     emit form_button_clicked(QStringLiteral("Save"));
-    c_.confirm->setEnabled(true);
     if (!run.wait(kAfterSaveMs)) return;
   }
+  c_.confirm->setEnabled(true);
   record.end(journal::Ending::finished);
   emit import_finished();
 }

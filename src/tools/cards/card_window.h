@@ -56,7 +56,8 @@ class CardWindow : public ToolWindow {
   void start_import();  // "确认导卡"
 
  protected:
-  // Stops the message-box confirmer and gives the browser its input back.
+  // Stops the message-box confirmer (the base gives back the window's own holds on the
+  // browser's input).
   void on_closing() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 

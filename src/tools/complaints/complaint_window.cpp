@@ -13,6 +13,11 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
+
 #include "page/page_objects.h"
 #include "platform/browser_view.h"
 #include "platform/dialogs.h"
@@ -42,6 +47,30 @@ constexpr int kPhraseShown = 60;
 
 const QString kProcessCaption = QStringLiteral("处理（F1）");
 const QString kFinished = QStringLiteral("投诉处理完毕！");
+const QString kEmptyReply = QStringLiteral("回复内容为空，请先选择或填写回复");
+
+// Why Complaint.txt is not to be replaced (empty when a write may be tried): a file marked
+// read-only stays as it is, as it would on the platform's own systems.
+QString unwritable_reason(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return {};
+  const QString name = QString::fromLatin1(settings::kComplaint);
+  if (!S_ISREG(st.st_mode)) return name + QStringLiteral("不是普通文件");
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return name + QStringLiteral("是只读文件");
+  return {};
+}
+
+QString write_error_text(int error) {
+  const QString name = QString::fromLatin1(settings::kComplaint);
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT: return QStringLiteral("磁盘已满，无法写入") + name;
+    case EACCES:
+    case EPERM:
+    case EROFS: return QStringLiteral("没有写入data文件夹的权限");
+    default: return QStringLiteral("写入%1失败（%2）").arg(name, QString::fromLocal8Bit(std::strerror(error)));
+  }
+}
 
 // Whole-file texts hold CR LF; the edit boxes work with LF.
 QString box_text(const std::string& gbk) {
@@ -259,6 +288,13 @@ bool ComplaintWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void ComplaintWindow::process() {
   if (processing_ || opening_ || finished_ || links_.empty() || !c_.process->isEnabled()) return;
+  // One press over every complaint with nothing to say would only collect refusals.
+  if (c_.all->isChecked() && c_.reply->toPlainText().trimmed().isEmpty()) {
+    QPointer<ComplaintWindow> self = this;
+    platform::show_message(this, kEmptyReply, platform::kTitleHint);
+    if (self) emit processing_finished();
+    return;
+  }
   processing_ = true;
   ToolRun run(this, ctx_.main_browser());
   if (!journal_) {
@@ -375,10 +411,20 @@ void ComplaintWindow::edit_templates() {
   if (run.alive()) set_on_top(true);
 }
 
-bool ComplaintWindow::save_templates(const Templates& templates) {
+bool ComplaintWindow::save_templates(const Templates& templates, QWidget* asker) {
   ToolRun run(this);
+  const std::string path = ctx_.data_file(settings::kComplaint);
+  QString why = unwritable_reason(path);
+  if (why.isEmpty() && !settings::write_whole_file(path, template_file_text(templates)))
+    why = write_error_text(errno);
+  if (!why.isEmpty()) {
+    // The texts stay where they are typed; the file and the window keep the old ones.
+    platform::show_message(asker ? asker : this,
+                           QStringLiteral("回复模板未能保存：%1。\n已保存的模板没有改变，编辑框中的文字仍在。").arg(why),
+                           platform::kTitleHint);
+    return false;
+  }
   templates_ = templates;
-  settings::write_whole_file(ctx_.data_file(settings::kComplaint), template_file_text(templates_));
   if (!run.wait(kAfterSaveMs)) return false;
   fill_phrases();
   c_.phrases->setCurrentIndex(0);

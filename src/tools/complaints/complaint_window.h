@@ -53,10 +53,11 @@ class ComplaintWindow : public ToolWindow {
 
   // The window-created sequence: collects the links and loads the first complaint.
   void open_sequence();
-  // The editor's save: the templates become the window's, Complaint.txt is written
-  // whole, the list is filled again and the reply box holds template 1. False when the
-  // window went during the save.
-  bool save_templates(const Templates& templates);
+  // The editor's save: Complaint.txt is written whole, the templates become the window's,
+  // the list is filled again and the reply box holds template 1. False when the file
+  // could not be written (a message box over asker says why; file and window keep the
+  // old templates) or the window went during the save.
+  bool save_templates(const Templates& templates, QWidget* asker = nullptr);
   // Always-on-top flag, kept visible.
   void set_on_top(bool on);
 

@@ -76,7 +76,7 @@ void TemplateEditor::save() {
     return;
   }
   QPointer<TemplateEditor> self = this;
-  if (!complaints_ || !complaints_->save_templates(t)) return;
+  if (!complaints_ || !complaints_->save_templates(t, this)) return;
   if (!self) return;
   leaving_ = true;
   accept();

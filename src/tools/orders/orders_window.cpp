@@ -106,14 +106,22 @@ Target OrdersWindow::target() const {
   return Target::processing;
 }
 
-void OrdersWindow::start_watch() {
+void OrdersWindow::open_run() {
   if (journal_) journal_->end(journal::Ending::stopped);
-  stop_pending_ = false;
+  new_run_pending_ = false;
   journal_ = std::make_unique<journal::Run>(
       ctx_.exe_dir(), QStringLiteral("订单自动处理"), ctx_.main_browser(),
       QJsonObject{{QStringLiteral("status"), platform::from_gbk(target_caption(target()))},
                   {QStringLiteral("message"), c_.message->text()}},
       QStringList{});
+}
+
+void OrdersWindow::start_watch() {
+  stop_pending_ = false;
+  // A cycle under way finishes its item in its own run; the new run begins with the next
+  // cycle.
+  if (in_cycle_) new_run_pending_ = true;
+  else open_run();
   c_.start->setEnabled(false);
   c_.stop->setEnabled(true);
   // The first cycle comes with the timer's first tick.
@@ -124,6 +132,7 @@ void OrdersWindow::stop_watch() {
   c_.stop->setEnabled(false);
   c_.start->setEnabled(true);
   timer_->stop();
+  new_run_pending_ = false;
   // A cycle in progress finishes first and ends the run itself.
   if (in_cycle_) stop_pending_ = true;
   else if (journal_) journal_->end(journal::Ending::stopped);
@@ -135,6 +144,7 @@ void OrdersWindow::tick() {
     ++skipped_;
     return;
   }
+  if (new_run_pending_) open_run();
   run_cycle();
 }
 

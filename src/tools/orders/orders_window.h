@@ -59,6 +59,8 @@ class OrdersWindow : public ToolWindow {
  private:
   void build();
   void run_cycle();
+  // Ends the journal's run (if any) and opens the next one.
+  void open_run();
   // The target status chosen in the window.
   Target target() const;
 
@@ -67,6 +69,7 @@ class OrdersWindow : public ToolWindow {
   QTimer* timer_ = nullptr;
   bool in_cycle_ = false;
   bool stop_pending_ = false;  // "停止监控" during a cycle: its journal run ends with it
+  bool new_run_pending_ = false;  // "开始监控" during a cycle: the next cycle opens the new run
   // The journal's run: from "开始监控" to "停止监控" (or the close), one item per cycle.
   std::unique_ptr<journal::Run> journal_;
   int cycles_ = 0;

@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "page/confirmer.h"
@@ -66,10 +67,20 @@ void StockDeletionWindow::stop_deleting() {
   c_.start->setEnabled(true);
   c_.stop->setEnabled(false);
   stop_flag_ = kStopFlag;
+  restart_ = false;
 }
 
 void StockDeletionWindow::start_deleting() {
-  if (running()) return;
+  if (running()) {
+    // A press after "停止删除" while the stopped pass still finishes: the new run follows it.
+    if (stop_flag_ == kStopFlag) {
+      restart_ = true;
+      c_.start->setEnabled(false);
+      c_.stop->setEnabled(true);
+    }
+    return;
+  }
+  restart_ = false;
   QPointer<platform::BrowserView> browser = ctx_.main_browser();
   ToolRun run(this, browser);
   page::PageSnapshot& snap = ctx_.pages().snapshot(page::PageObjects::kStockDeletion);
@@ -102,6 +113,10 @@ void StockDeletionWindow::start_deleting() {
   // After the last pass the buttons keep their running state, as after a stop they
   // already show idle.
   emit deletion_finished();
+  if (restart_) {
+    restart_ = false;
+    QTimer::singleShot(0, this, &StockDeletionWindow::start_deleting);
+  }
 }
 
 }  // namespace tools::stock

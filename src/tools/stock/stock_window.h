@@ -48,6 +48,7 @@ class StockDeletionWindow : public ToolWindow {
   Controls c_;
   int stop_flag_ = 0;
   int passes_ = 0;
+  bool restart_ = false;  // "开始删除" pressed while the stopped pass finishes
 };
 
 }  // namespace tools::stock

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTime>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -90,6 +91,11 @@ RegistrationWindow::RegistrationWindow(ToolContext& ctx) : ToolWindow(ctx), ctx_
   timer_ = new QTimer(this);
   timer_->setTimerType(Qt::PreciseTimer);  // a coarse timer may fire 30 s early
   connect(timer_, &QTimer::timeout, this, &RegistrationWindow::batch_timer_fired);
+  deferred_ = new QTimer(this);
+  deferred_->setSingleShot(true);
+  deferred_->setTimerType(Qt::PreciseTimer);
+  connect(deferred_, &QTimer::timeout, this, &RegistrationWindow::batch_timer_fired);
+  clock_.start();
 }
 
 RegistrationWindow::~RegistrationWindow() { shut_down(); }
@@ -112,6 +118,20 @@ void RegistrationWindow::build() {
     grid->addWidget(box, i, 1);
     c_.fields[static_cast<size_t>(i)] = box;
   }
+  // Beside the two trade-password boxes: the keys typed into them, which become the trade
+  // password of every account created. Made after the boxes, so that Tab runs through the
+  // boxes first.
+  {
+    const QString caption = QStringLiteral("安全控件交易密码（模拟按键）：");
+    auto* label = new QLabel(caption, this);
+    c_.typed_password = new QLineEdit(QString::fromLatin1(kTypedPassword), this);
+    c_.typed_password->setReadOnly(true);
+    c_.typed_password->setAccessibleName(caption);
+    c_.typed_password->setMaximumWidth(label->sizeHint().width());
+    label->setBuddy(c_.typed_password);
+    grid->addWidget(label, 3, 2);
+    grid->addWidget(c_.typed_password, 4, 2);
+  }
   left->addLayout(grid);
 
   auto* buttons = new QHBoxLayout;
@@ -126,6 +146,7 @@ void RegistrationWindow::build() {
   left->addLayout(buttons);
 
   c_.status = new QLabel(kWaiting, this);
+  c_.status->setWordWrap(true);  // the stop text may say when the next batch starts
   left->addWidget(c_.status);
   c_.notes[0] = note(kNote12, this);
   c_.notes[1] = note(kNote3, this);
@@ -197,6 +218,8 @@ void RegistrationWindow::batch_timer_fired() {
     tick_pending_ = true;
     return;
   }
+  // A deferred tick is waiting for its time: that one starts the batch.
+  if (deferred_->isActive()) return;
   run_batches(true);
 }
 
@@ -224,6 +247,7 @@ QJsonObject RegistrationWindow::run_settings(bool by_timer) const {
 
 void RegistrationWindow::run_batches(bool reset_counter) {
   in_batch_ = true;
+  submitted_in_batch_ = false;
   {
     ToolRun run(this, browser_);
     if (reset_counter) counter_ = 0;
@@ -251,14 +275,29 @@ void RegistrationWindow::run_batches(bool reset_counter) {
       return;
     }
   }
-  // A tick or a press that came during the batch starts its batch now, from the event
-  // loop; until then the window counts as busy, so nothing else starts in between.
-  if (!tick_pending_ && !start_pending_) {
+  // A tick that came during the batch waits until the platform takes registrations again:
+  // 10 minutes (the timer's interval) after the first submission of the last batch that
+  // submitted one.
+  bool reset = false;
+  if (tick_pending_) {
+    tick_pending_ = false;
+    const qint64 wait =
+        first_submission_ms_ < 0 ? 0 : first_submission_ms_ + timer_->interval() - clock_.elapsed();
+    if (wait > 0) {
+      deferred_->start(static_cast<int>(wait));
+      set_status(kStopped + QStringLiteral("（下一批将于%1开始）")
+                                .arg(QTime::currentTime().addMSecs(static_cast<int>(wait)).toString(
+                                    QStringLiteral("HH:mm:ss"))));
+    } else {
+      reset = true;
+    }
+  }
+  // A tick due now or a press that came during the batch starts its batch now, from the
+  // event loop; until then the window counts as busy, so nothing else starts in between.
+  if (!reset && !start_pending_) {
     in_batch_ = false;
     return;
   }
-  const bool reset = tick_pending_;
-  tick_pending_ = false;
   start_pending_ = false;
   QTimer::singleShot(0, this, [this, reset] {
     if (ended_ || closing()) {
@@ -308,6 +347,10 @@ bool RegistrationWindow::register_one(ToolRun& run, journal::Run& record) {
   live.attach_live_page(browser_);
   live.live_click_button(kSubmitButton);
   if (!run.alive() || ended_) return false;
+  if (!submitted_in_batch_) {
+    submitted_in_batch_ = true;
+    first_submission_ms_ = clock_.elapsed();
+  }
   emit submitted(name);
   // 12.
   if (!waited(kAfterSubmitMs)) return false;
@@ -345,6 +388,7 @@ void RegistrationWindow::type_password() {
 void RegistrationWindow::on_closing() {
   ended_ = true;
   if (timer_) timer_->stop();
+  if (deferred_) deferred_->stop();
   // The confirmer belongs to the browser and goes with it when the window is deleted: a
   // box that the page raises while the window closes is still answered.
 }

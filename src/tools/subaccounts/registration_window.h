@@ -3,6 +3,7 @@
 // thirteen boxes that fill the "新建下级" form, and batches of registrations started by
 // "3.注册" or by a timer every 10 minutes.
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 
@@ -55,6 +56,7 @@ class RegistrationWindow : public ToolWindow {
 
   struct Controls {
     std::array<QLineEdit*, kFieldCount> fields{};  // in table order; fields[0] is the user name
+    QLineEdit* typed_password = nullptr;  // 安全控件交易密码（模拟按键）：(read-only)
     QPushButton* start = nullptr;     // 3.注册
     QPushButton* stop = nullptr;      // 4.停止
     QPushButton* download = nullptr;  // 安全控件下载
@@ -80,7 +82,9 @@ class RegistrationWindow : public ToolWindow {
   void start_registration();  // "3.注册"
   void stop_registration();   // "4.停止"
   void download_control();    // "安全控件下载"
-  void batch_timer_fired();   // every 10 minutes from the opening
+  // Every 10 minutes from the opening, and a tick deferred until the platform takes
+  // registrations again.
+  void batch_timer_fired();
 
  protected:
   // Ends the timer; no step runs after it. The browser's confirmer ends with the browser.
@@ -108,6 +112,11 @@ class RegistrationWindow : public ToolWindow {
   bool in_batch_ = false;
   bool ended_ = false;        // closing work done: no further step
   bool tick_pending_ = false;   // a timer tick came during a batch
+  // That tick's batch, waiting until 10 minutes after the last batch's first submission.
+  QTimer* deferred_ = nullptr;
+  QElapsedTimer clock_;
+  qint64 first_submission_ms_ = -1;  // on clock_; -1 before any submission
+  bool submitted_in_batch_ = false;
   bool start_pending_ = false;  // "3.注册" was pressed again during a batch (after stop)
 };
 

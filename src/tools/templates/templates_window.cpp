@@ -172,6 +172,8 @@ void TemplatesWindow::analyse() {
   links_.clear();
   c_.links->clear();
   c_.analyse->setEnabled(false);
+  // Nothing to apply while the list is rebuilt: "2.开始" comes back with the analysis's end.
+  c_.start->setEnabled(false);
   product_ = 0;
   set_status(QStringLiteral("状态:正在计算页数，请勿操作"));
 

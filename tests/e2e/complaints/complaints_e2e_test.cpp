@@ -6,6 +6,9 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -235,6 +238,46 @@ TEST_F(Complaints, OnePressWithAllTickedTreatsThreeComplaintsWithTheSameReply) {
     EXPECT_EQ(items[i].detail, "统一回复");
     EXPECT_EQ(items[i].answer.value_or(""), "处理成功！");
   }
+}
+
+TEST_F(Complaints, AllTickedWithAnEmptyReplyRefusesToStartWhileOneComplaintIsPostedAsTyped) {
+  // A fresh data folder: no Complaint.txt, so template 1 and the reply box are empty.
+  add(3);
+  ComplaintWindow* w = open();
+  ASSERT_NE(w, nullptr);
+  const auto& c = w->controls();
+  ASSERT_TRUE(c.reply->toPlainText().isEmpty());
+  tick(c.all);
+  QPointer<ComplaintWindow> guard(w);
+  for (const QString& reply : {QString(), QStringLiteral(" \n\t ")}) {
+    c.reply->setPlainText(reply);
+    BoxAnswer ok(platform::kOkCaption);
+    ASSERT_TRUE(press(w));
+    ASSERT_FALSE(gone(guard));
+    EXPECT_TRUE(ok.seen);
+    EXPECT_EQ(ok.title, platform::kTitleHint);
+    EXPECT_EQ(ok.text, QStringLiteral("回复内容为空，请先选择或填写回复"));
+    EXPECT_EQ(replies(), (QList<QStringList>{{}, {}, {}}));
+    EXPECT_EQ(w->current_number(), 1);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(c.process->isEnabled());
+    EXPECT_EQ(c.process->text(), QStringLiteral("处理（F1）"));
+    // No run began: the journal has none (or does not exist yet).
+    std::string why;
+    const auto journal = tools::journal::Store::open_for_reading(tools::journal::journal_path(exe_dir()), &why);
+    EXPECT_TRUE(!journal || journal->run_count() == 0);
+  }
+  // One complaint at a time, the reply goes as it is: the platform refuses it.
+  tick(c.current);
+  c.reply->clear();
+  ASSERT_TRUE(press(w));
+  ASSERT_FALSE(gone(guard));
+  EXPECT_EQ(replies(), (QList<QStringList>{{}, {}, {}}));
+  EXPECT_EQ(w->current_number(), 2);
+  std::vector<tools::journal::ItemRow> items;
+  ASSERT_TRUE(last_run(&items).has_value());
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].answer.value_or(""), "请填写回复内容！");
 }
 
 TEST_F(Complaints, EachPressTreatsTheShownComplaintOnlyAndTheDetailsGrow) {
@@ -481,6 +524,64 @@ TEST_F(Complaints, TheEditorRefusesATemplateHoldingItsMarkerAndCancelAsksFirst) 
   EXPECT_TRUE(on_top(w));
 }
 
+// Complaint.txt marked read-only, or a folder in its place: the save says why, the editor
+// stays open with the texts, the file (and the window's phrases) stay as they were.
+TEST_F(Complaints, TemplatesThatCannotBeWrittenStayInTheOpenEditorAndTheFileKeepsItsContent) {
+  ctx_->ensure_data_dir();
+  const std::string before = tools::complaints::template_file_text({"keep1", "keep2"});
+  add(1);
+  for (const bool read_only : {true, false}) {
+    SCOPED_TRACE(read_only ? "read-only file" : "folder");
+    const QString path = QString::fromStdString(complaint_file());
+    if (read_only) {
+      ASSERT_TRUE(settings::write_whole_file(complaint_file(), before));
+      ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    } else {
+      ASSERT_TRUE(QFile::remove(path));
+      ASSERT_TRUE(QDir().mkpath(path));
+    }
+    ComplaintWindow* w = open();
+    ASSERT_NE(w, nullptr);
+    w->controls().reply->setPlainText(QStringLiteral("正在输入的回复"));
+    QStringList seen;
+    bool open_after_save = false;
+    QString box1_after_save;
+    with_editor([&](TemplateEditor* e) {
+      e->box(1)->setPlainText(QStringLiteral("新的第一条"));
+      e->box(12)->setPlainText(QStringLiteral("新的\n最后一条"));
+      {
+        BoxAnswer ok(platform::kOkCaption);
+        QTest::mouseClick(e->save_button(), Qt::LeftButton);
+        seen << ok.title << ok.text;
+      }
+      open_after_save = e->isVisible();
+      box1_after_save = e->box(1)->toPlainText();
+      BoxAnswer yes(QStringLiteral("是"));
+      QTest::mouseClick(e->cancel_button(), Qt::LeftButton);
+    });
+    QTest::mouseClick(w->controls().edit, Qt::LeftButton);
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(seen[0], platform::kTitleHint);
+    EXPECT_TRUE(seen[1].contains(QStringLiteral("Complaint.txt"))) << seen[1].toStdString();
+    EXPECT_TRUE(seen[1].contains(read_only ? QStringLiteral("只读") : QStringLiteral("不是普通文件")))
+        << seen[1].toStdString();
+    EXPECT_TRUE(open_after_save);
+    EXPECT_EQ(box1_after_save, QStringLiteral("新的第一条"));
+    if (read_only) {
+      EXPECT_EQ(settings::read_whole_file(complaint_file()), before);
+    } else {
+      EXPECT_TRUE(QFileInfo(path).isDir());
+    }
+    // Nothing of the unsaved texts reached the window.
+    EXPECT_EQ(w->controls().reply->toPlainText(), QStringLiteral("正在输入的回复"));
+    EXPECT_EQ(w->controls().phrases->itemData(0).toString(), read_only ? QStringLiteral("keep1") : QString());
+    EXPECT_EQ(w->templates()[0], read_only ? "keep1" : "");
+    w->close();
+    close_all();
+  }
+  ASSERT_TRUE(QDir(QString::fromStdString(complaint_file())).removeRecursively());
+}
+
 TEST_F(Complaints, OrderLookUpOpensTheOrderPageInItsOwnWindowOnTop) {
   add(1, "&order=S2024123");
   ComplaintWindow* w = open();
@@ -576,31 +677,46 @@ TEST_F(Complaints, RandomBytesOrTenMegabytesInComplaintTxtOpenNormallyAndStayUnt
   EXPECT_EQ(settings::read_whole_file(complaint_file()).size(), big.size());
 }
 
-TEST_F(Complaints, TheApplicationEndingDuringASubmissionGivesEverythingBack) {
-  add(3);
+// What the main window does when it closes (every tool window's closing work, then the
+// window goes with the process), during the opening and during a submission.
+TEST_F(Complaints, TheApplicationEndingDuringTheOpeningOrASubmissionGivesEverythingBack) {
   ctx_->ensure_data_dir();
   const std::string templates = tools::complaints::template_file_text({"t1"});
   ASSERT_TRUE(settings::write_whole_file(complaint_file(), templates));
-  ComplaintWindow* w = open();
-  ASSERT_NE(w, nullptr);
-  QPointer<ComplaintWindow> guard(w);
-  bool ended = false;
-  QTimer watch;
-  QObject::connect(&watch, &QTimer::timeout, [&] {
-    if (!ended && guard && !guard->controls().process->isEnabled()) {
-      ended = true;
-      // What the main window does when it closes, then the window goes with the process.
-      tools::ToolWindow::shut_down_all();
-      guard->close();
+  add(3);
+  for (const bool in_opening : {true, false}) {
+    SCOPED_TRACE(in_opening ? "opening" : "submission");
+    QPointer<ComplaintWindow> guard;
+    if (!in_opening) {
+      guard = open();
+      ASSERT_FALSE(guard.isNull());
     }
-  });
-  watch.start(5);
-  QTimer::singleShot(0, w->controls().process, &QPushButton::click);
-  ASSERT_TRUE(harness::wait_until([&] { return gone(guard); }, 30000));
-  EXPECT_TRUE(ended);
-  EXPECT_TRUE(ctx_->host()->isVisible());
-  EXPECT_TRUE(main_button_.isEnabled());
-  EXPECT_EQ(settings::read_whole_file(complaint_file()), templates);
+    // The moment: the opening holds the main button, or the submission the process button.
+    bool ended = false, button_held = false, button_back = false, browser_back = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      if (ended) return;
+      if (!guard) guard = harness::top_level<ComplaintWindow>();
+      if (!guard || (in_opening ? main_button_.isEnabled() : guard->controls().process->isEnabled())) return;
+      ended = true;
+      button_held = !main_button_.isEnabled();
+      tools::ToolWindow::shut_down_all();
+      button_back = main_button_.isEnabled();
+      browser_back = ctx_->host()->isVisible();
+      guard->close();
+    });
+    watch.start(5);
+    if (in_opening) tools::complaints::open_complaints(*ctx_, &main_button_);
+    else QTimer::singleShot(0, guard->controls().process, &QPushButton::click);
+    ASSERT_TRUE(harness::wait_until([&] { return ended && gone(guard); }, 30000));
+    EXPECT_EQ(button_held, in_opening);
+    EXPECT_TRUE(button_back);
+    EXPECT_TRUE(browser_back);
+    EXPECT_TRUE(main_button_.isEnabled());
+    EXPECT_EQ(settings::read_whole_file(complaint_file()), templates);
+  }
+  // The submission under way was the first; nothing was sent after it.
+  EXPECT_EQ(last_run()->ending, "window_closed");
   EXPECT_LE(replies()[1].size(), 0);
 }
 

@@ -174,6 +174,38 @@ TEST_F(StockDeletion, StopActsWithinOneStep) {
   EXPECT_EQ(stock(1), 0);
 }
 
+TEST_F(StockDeletion, StartPressedWhileTheStoppedPassFinishesRunsOnceThatPassIsDone) {
+  StockDeletionWindow* w = open_window();
+  ASSERT_TRUE(open_management_page());
+  const auto& c = w->controls();
+  QList<int> passes;
+  bool running_look = false;
+  QObject::connect(w, &StockDeletionWindow::pass_started, [&](int pass) {
+    passes << pass;
+    if (passes.size() == 2)
+      QTimer::singleShot(0, [&] {
+        QTest::mouseClick(c.stop, Qt::LeftButton);
+        QTest::mouseClick(c.start, Qt::LeftButton);
+        running_look = !c.start->isEnabled() && c.stop->isEnabled();
+      });
+    if (passes.size() == 3) QTimer::singleShot(0, c.stop, &QPushButton::click);
+  });
+  ASSERT_TRUE(run_until_finished(w));
+  // The press neither cut the stopped pass short nor was lost: a new run from pass 1.
+  ASSERT_TRUE(harness::wait_until([&] { return passes.size() == 3 && !w->running(); }, 10000));
+  EXPECT_TRUE(running_look);
+  EXPECT_EQ(passes, (QList<int>{1, 2, 1}));
+  EXPECT_EQ(deletions(), (QList<int>{50, 50, 20}));
+  EXPECT_TRUE(c.start->isEnabled());
+  EXPECT_FALSE(c.stop->isEnabled());
+  const auto runs = journal_runs();
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0].ending, "stopped");
+  EXPECT_EQ(runs[0].items_begun, 1);
+  EXPECT_EQ(runs[1].ending, "stopped");
+  EXPECT_EQ(runs[1].items_begun, 2);
+}
+
 TEST_F(StockDeletion, APageWithoutSelectAllOrDelRunsOnHarmlessly) {
   StockDeletionWindow* w = open_window();  // the inventory page: neither SelectAll() nor Del
   QObject::connect(w, &StockDeletionWindow::pass_started, [&](int pass) {

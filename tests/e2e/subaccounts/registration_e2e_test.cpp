@@ -48,6 +48,14 @@ const QString kReminder = QStringLiteral("请确保您已经登录了卡盟，�
 
 QJsonArray registrations() { return harness::recorded("registrations"); }
 
+// The read-only line beside the trade-password boxes that shows the keys typed into them,
+// found by its caption as assistive tools find it (null when missing).
+QLineEdit* typed_password_line(RegistrationWindow* w) {
+  for (QLineEdit* e : w->findChildren<QLineEdit*>())
+    if (e->accessibleName() == QStringLiteral("安全控件交易密码（模拟按键）：")) return e;
+  return nullptr;
+}
+
 // Positions (1-based) of the name that repeat one character, and where each choice puts
 // letters (the rest are digits).
 const std::vector<std::vector<int>> kRepeats = {{1, 9, 20}, {2, 14, 24}, {3, 13, 15}, {4, 16}, {5, 17, 18, 19},
@@ -207,6 +215,17 @@ TEST_F(Registration, OpeningShowsTheBoxesNotesReminderAndTheListPageInItsOwnBrow
   EXPECT_EQ(c.fields[10]->text(), "021-12345678");
   EXPECT_TRUE(c.fields[11]->text().contains('@'));
   EXPECT_FALSE(c.fields[12]->text().isEmpty());
+  // The key sequence typed into the two trade-password boxes, shown read-only beside them
+  // with its caption as a label.
+  QLineEdit* typed = typed_password_line(w);
+  ASSERT_NE(typed, nullptr);
+  EXPECT_TRUE(typed->isReadOnly());
+  EXPECT_TRUE(typed->isVisible());
+  EXPECT_EQ(typed->text(), QString::fromLatin1(tools::subaccounts::kTypedPassword));
+  bool typed_has_label = false;
+  for (QLabel* l : w->findChildren<QLabel*>())
+    if (l->buddy() == typed && l->text() == QStringLiteral("安全控件交易密码（模拟按键）：")) typed_has_label = true;
+  EXPECT_TRUE(typed_has_label);
 
   EXPECT_EQ(c.start->text(), QStringLiteral("3.注册"));
   EXPECT_EQ(c.stop->text(), QStringLiteral("4.停止"));
@@ -310,8 +329,10 @@ TEST_F(Registration, ABatchFromZeroSubmitsElevenDistinctNamesTypingTheTradePassw
   for (int i = 0; i < 11; ++i) {
     const QJsonObject r = regs[i].toObject();
     EXPECT_EQ(r["CustomerName"].toString(), trace.names[i]);
-    // Typed by key presses into the security-control fields; the boxes fill the rest.
-    EXPECT_EQ(r["TradePassword"].toString(), "36915wmks") << i;
+    // Typed by key presses into the security-control fields, as the window shows them;
+    // the boxes fill the rest.
+    ASSERT_NE(typed_password_line(w), nullptr);
+    EXPECT_EQ(r["TradePassword"].toString(), typed_password_line(w)->text()) << i;
     EXPECT_EQ(r["CheckTradePassword"].toString(), "36915wmks") << i;
     EXPECT_EQ(r["Password"].toString(), w->controls().fields[1]->text());
     EXPECT_EQ(r["Mobile"].toString(), "12345678901");
@@ -400,13 +421,36 @@ TEST_F(Registration, StopDuringARegistrationStillSubmitsItAndAPressDuringItsEndF
   EXPECT_FALSE(w->in_batch());
 }
 
-TEST_F(Registration, ATickDuringABatchWaitsForItsEndThenStartsItsBatchWithTheCounterReset) {
+// The platform takes 10 registrations per 10 minutes: a tick that came during a batch
+// starts its batch 10 minutes after that batch's first submission, and says when.
+TEST_F(Registration, ATickDuringABatchStartsItsBatchTenMinutesAfterTheFirstSubmissionWithTheCounterReset) {
+  // 600 000 ms -> 3 s; the steps at the suite's scale. The test gives the ticks itself.
+  platform::set_wait_scale(0.005);
   RegistrationWindow* w = open_window();
   ASSERT_NE(w, nullptr);
+  platform::set_wait_scale(0.1);
+  w->batch_timer()->stop();
+  ASSERT_EQ(w->batch_timer()->interval(), 3000);
   const auto& c = w->controls();
   Trace trace(w);
+  QElapsedTimer clock;
+  clock.start();
+  qint64 first_submission = -1, timer_batch = -1;
+  QTime timer_batch_time;
+  bool idle_while_deferred = false;
+  QObject::connect(w, &RegistrationWindow::submitted, w, [&] {
+    if (first_submission < 0) first_submission = clock.elapsed();
+  });
   int starts = 0;
   QObject::connect(w, &RegistrationWindow::status_text_changed, w, [&](const QString& t) {
+    if (t.contains(QStringLiteral("下一批"))) {
+      // The next periodic tick while the batch waits starts nothing either.
+      QTimer::singleShot(0, w, [&] {
+        w->batch_timer_fired();
+        idle_while_deferred = !w->in_batch() && c.start->isEnabled();
+      });
+      return;
+    }
     if (t != kRegistering) return;
     ++starts;
     if (starts == 2) {
@@ -418,12 +462,27 @@ TEST_F(Registration, ATickDuringABatchWaitsForItsEndThenStartsItsBatchWithTheCou
         QTest::mouseClick(c.stop, Qt::LeftButton);
       });
     } else if (starts == 3) {
+      timer_batch = clock.elapsed();
+      timer_batch_time = QTime::currentTime();
       EXPECT_EQ(w->counter(), 0);  // the timer's batch reset it
       QTimer::singleShot(0, c.stop, [&] { QTest::mouseClick(c.stop, Qt::LeftButton); });
     }
   });
-  ASSERT_TRUE(run(w, 2));
-  EXPECT_EQ(trace.texts, QStringList({kRegistering, kRegistering, kStopText, kRegistering, kStopText}));
+  ASSERT_TRUE(run(w, 2, 30000));
+  ASSERT_EQ(trace.texts.size(), 6) << trace.texts.join(" | ").toStdString();
+  EXPECT_EQ(trace.texts.mid(0, 3), QStringList({kRegistering, kRegistering, kStopText}));
+  EXPECT_EQ(trace.texts.mid(4), QStringList({kRegistering, kStopText}));
+  // The status says when the next batch starts.
+  const QString deferred = trace.texts[3];
+  EXPECT_TRUE(deferred.startsWith(kStopText)) << deferred.toStdString();
+  const int at = deferred.indexOf(QStringLiteral("下一批将于"));
+  ASSERT_GE(at, 0) << deferred.toStdString();
+  const QTime announced = QTime::fromString(deferred.mid(at + 5, 8), QStringLiteral("HH:mm:ss"));
+  ASSERT_TRUE(announced.isValid()) << deferred.toStdString();
+  EXPECT_LE(std::abs(announced.secsTo(timer_batch_time)), 1);
+  EXPECT_TRUE(idle_while_deferred);
+  EXPECT_GE(timer_batch - first_submission, 3000);
+  EXPECT_LT(timer_batch - first_submission, 4500);
   EXPECT_EQ(registrations().size(), 3);
   EXPECT_EQ(w->counter(), 0);
   const auto runs = journal_runs();

@@ -202,11 +202,26 @@ TEST_F(Templates, AnalysisPostsBackEveryPageAndOneMoreAndCollectsEveryLink) {
   // ends.
   EXPECT_TRUE(harness::wait_until([] { return browser_pid() == "1"; }));
   EXPECT_FALSE(ctx_->main_browser()->input_enabled());
-  // A second analysis starts a new list.
+  // A second analysis starts a new list. "2.开始" is off until it ends (a press during the
+  // walk does nothing), and the browser stays off for the user.
   ASSERT_TRUE(harness::shape_list(demo(), 4));
   ctx_->navigate_main(std::string(kDemoRoot) + "/SelfProduct/SelfProductList.aspx");
   ASSERT_TRUE(harness::wait_until([] { return on_list(*ctx_); }));
+  QList<bool> start_during, input_during_second;
+  QSignalSpy applied(w, &TemplatesWindow::applying_finished);
+  const auto during = QObject::connect(w, &TemplatesWindow::status_text_changed, [&](const QString& t) {
+    if (t == u("状态:分析完毕")) return;
+    start_during << c.start->isEnabled();
+    input_during_second << ctx_->main_browser()->input_enabled();
+    if (t == u("正在分析第1页")) QTimer::singleShot(0, c.start, &QPushButton::click);
+  });
   ASSERT_TRUE(analyse(w));
+  QObject::disconnect(during);
+  EXPECT_EQ(start_during.size(), 4);
+  EXPECT_FALSE(start_during.contains(true));
+  EXPECT_FALSE(input_during_second.contains(true));
+  EXPECT_EQ(applied.count(), 0);
+  EXPECT_TRUE(c.start->isEnabled());
   EXPECT_EQ(links(w), links_of(1, 4) + links_of(1, 4));
   // Closing the window gives the browser back.
   w->close();

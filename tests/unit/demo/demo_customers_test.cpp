@@ -131,6 +131,7 @@ TEST_F(Customers, TheManualListPostsBackAndTheBatchFormRecordsTheTickedOrders) {
             std::string::npos)
       << json;
   EXPECT_NE(json.find("\"order_batch_refusals\": 2"), std::string::npos);
+  EXPECT_NE(json.find("\"order_manual_reloads\": 1"), std::string::npos);  // only the Manual post-back
   // A forged view state is an error page, nothing recorded.
   r = client_->post("/SelfProduct/ManualOrderList.aspx", "__VIEWSTATE=%21%21&Status=RadioButton3&BtnCheck=y");
   EXPECT_EQ(r->status, 500);
