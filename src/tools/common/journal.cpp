@@ -19,6 +19,7 @@
 #include "platform/script_boxes.h"
 #include "settings/settings.h"
 #include "tools/common/journal_store.h"
+#include "tools/common/run_mode.h"
 
 namespace tools::journal {
 
@@ -156,7 +157,9 @@ Run::Run(const std::string& exe_dir, const QString& tool, QWidget* browser, cons
   if (!s_->store) {
     s_->problem = QStringLiteral("本次运行未记录：") + why;
   } else {
-    const std::string settings_json = QJsonDocument(settings).toJson(QJsonDocument::Compact).toStdString();
+    QJsonObject with_mode = settings;
+    if (RunMode::fast()) with_mode.insert(QStringLiteral("fast_mode"), true);
+    const std::string settings_json = QJsonDocument(with_mode).toJson(QJsonDocument::Compact).toStdString();
     const std::string items_json =
         QJsonDocument(QJsonArray::fromStringList(items)).toJson(QJsonDocument::Compact).toStdString();
     if (!s_->store->begin_run(tool.toStdString(), now_ms(), settings_json, items_json, items.size(),

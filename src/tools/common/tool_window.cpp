@@ -11,9 +11,12 @@
 
 #include "page/page_probe.h"
 #include "platform/browser_view.h"
+#include "page/confirmer.h"
 #include "platform/dialogs.h"
+#include "platform/script_boxes.h"
 #include "platform/waits.h"
 #include "tools/common/journal.h"
+#include "tools/common/run_mode.h"
 
 namespace tools {
 
@@ -56,6 +59,28 @@ bool release_hold(ToolWindow* window, platform::BrowserView* browser) {
 ToolWindow::ToolWindow(ToolContext& ctx) : QWidget(nullptr), ctx_(ctx) {
   setAttribute(Qt::WA_DeleteOnClose);
   open_windows().push_back(this);
+  connect(RunMode::instance(), &RunMode::changed, this, [this] {
+    if (shows_run_mode_) setWindowTitle(RunMode::titled(windowTitle()));
+  });
+}
+
+void ToolWindow::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::WindowTitleChange && shows_run_mode_ && !retitling_) {
+    const QString titled = RunMode::titled(windowTitle());
+    if (titled != windowTitle()) {
+      retitling_ = true;
+      setWindowTitle(titled);
+      retitling_ = false;
+    }
+  }
+  QWidget::changeEvent(event);
+}
+
+void ToolWindow::set_shows_run_mode(bool shows) {
+  shows_run_mode_ = shows;
+  if (!shows) setWindowTitle(windowTitle().endsWith(RunMode::title_suffix())
+                                 ? windowTitle().chopped(RunMode::title_suffix().size())
+                                 : windowTitle());
 }
 
 ToolWindow::~ToolWindow() {
@@ -89,12 +114,40 @@ void ToolWindow::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+namespace {
+// Presses the box that just opened, trying again shortly while it is not shown yet.
+void press_box(int tries) {
+  if (page::confirm_tick() || tries <= 0) return;
+  QTimer::singleShot(10, [tries] { press_box(tries - 1); });
+}
+}  // namespace
+
 ToolRun::ToolRun(QWidget* owner, platform::BrowserView* browser)
-    : owner_(owner), window_(qobject_cast<ToolWindow*>(owner)), browser_(browser) {
+    : owner_(owner), window_(qobject_cast<ToolWindow*>(owner)), browser_(browser), fast_(RunMode::fast()) {
   if (window_) ++window_->runs_;
+  if (fast_) watch_boxes_of(browser);
+}
+
+void ToolRun::watch_boxes_of(platform::BrowserView* browser) {
+  if (!fast_ || !browser) return;
+  for (const auto& b : box_browsers_)
+    if (b == browser) return;
+  box_browsers_.emplace_back(browser);
+  if (box_watch_) return;
+  // A box of the run's browsers is confirmed as soon as it shows (the confirmer's own
+  // click, so the journal records it as the confirmer's), not at the next tick.
+  box_watch_ = new QObject;
+  QObject::connect(platform::ScriptBoxes::instance(), &platform::ScriptBoxes::opened, box_watch_,
+                   [this](quint64, QWidget* from, platform::ScriptBoxKind, const QString&) {
+                     bool ours = false;
+                     for (const auto& b : box_browsers_)
+                       if (b && b.data() == from) ours = true;
+                     if (ours) QTimer::singleShot(0, [] { press_box(20); });
+                   });
 }
 
 ToolRun::~ToolRun() {
+  delete box_watch_;
   if (took_input_ && browser_) {
     if (keep_disabled_ && window_ && alive() && !window_->shut_down_)
       held_browsers().push_back({window_.data(), browser_});
@@ -112,25 +165,22 @@ namespace {
 constexpr int kWaitPieceMs = 1000;
 }  // namespace
 
-bool ToolRun::wait(int ms) {
+bool ToolRun::waited(int ms, bool blocking) {
   if (!alive()) return false;
   do {
     const int piece = ms > kWaitPieceMs ? kWaitPieceMs : ms;
-    platform::wait_responsive(piece);
+    if (blocking) platform::pause_blocking(piece);
+    else platform::wait_responsive(piece);
     ms -= piece;
   } while (ms > 0 && alive());
   return alive();
 }
 
-bool ToolRun::pause(int ms) {
-  if (!alive()) return false;
-  do {
-    const int piece = ms > kWaitPieceMs ? kWaitPieceMs : ms;
-    platform::pause_blocking(piece);
-    ms -= piece;
-  } while (ms > 0 && alive());
-  return alive();
-}
+bool ToolRun::wait(int ms) { return waited(fast_ && ms > kFastFloorMs ? kFastFloorMs : ms, false); }
+
+bool ToolRun::pause(int ms) { return waited(fast_ && ms > kFastFloorMs ? kFastFloorMs : ms, true); }
+
+bool ToolRun::hold(int ms) { return waited(ms, false); }
 
 QString login_expired_text() { return QStringLiteral("登录已失效，请在主程序重新登录"); }
 
@@ -155,13 +205,19 @@ PageMark ToolRun::mark(platform::BrowserView* browser) const {
 Arrival ToolRun::wait_for(int ms, const PageMark& mark, const Expect& expect, Kind kind,
                           platform::BrowserView* browser) {
   constexpr int kPollMs = 50;
+  constexpr int kFastPollMs = 20;
   const QPointer<platform::BrowserView> view = browser ? browser : browser_.data();
-  if (!(kind == Kind::blocking ? pause(ms) : wait(ms))) return Arrival::ended;
+  watch_boxes_of(view);
+  // Paced: the prescribed wait first. Fast: the floor, then the page as soon as it is
+  // there and quiet (no load in progress, no message box open).
+  if (!waited(fast_ && ms > kFastFloorMs ? kFastFloorMs : ms, kind == Kind::blocking)) return Arrival::ended;
   std::vector<std::string> keys = expect.elements, selects;
   keys.insert(keys.end(), expect.absent.begin(), expect.absent.end());
   if (!expect.select.empty()) selects.push_back(expect.select);
-  // The limit is a wait like the others: tests shorten it with the wait scale.
-  const qint64 limit = std::llround(kExpectLimitMs * platform::wait_scale());
+  // The limit is a wait like the others: tests shorten it with the wait scale. In fast mode
+  // it runs from the end of what would have been the prescribed wait.
+  const qint64 limit = std::llround(kExpectLimitMs * platform::wait_scale()) +
+                       (fast_ && ms > kFastFloorMs ? std::llround((ms - kFastFloorMs) * platform::wait_scale()) : 0);
   QElapsedTimer clock;
   clock.start();
   for (;;) {
@@ -169,7 +225,7 @@ Arrival ToolRun::wait_for(int ms, const PageMark& mark, const Expect& expect, Ki
     const page::PageState state = page::probe_page(view, keys, selects);
     if (!alive() || !view) return Arrival::ended;
     const Verdict v = judge(state, mark, view->loads_started(), expect);
-    if (v.holds) return Arrival::arrived;
+    if (v.holds && (!fast_ || platform::WebPage::open_dialogs() == 0)) return Arrival::arrived;
     if (v.login) {
       expire_login();
       return Arrival::login_expired;
@@ -179,7 +235,7 @@ Arrival ToolRun::wait_for(int ms, const PageMark& mark, const Expect& expect, Ki
       not_done(describe_miss(expect, v.found));
       return Arrival::missing;
     }
-    if (!wait(kPollMs)) return Arrival::ended;
+    if (!waited(fast_ ? kFastPollMs : kPollMs, false)) return Arrival::ended;
   }
 }
 

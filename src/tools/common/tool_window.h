@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <vector>
 
 #include "tools/common/page_expect.h"
 
@@ -47,6 +48,9 @@ class ToolWindow : public QWidget {
   // destructor may run without a close call shut_down() there themselves.
   virtual void on_closing() {}
   void closeEvent(QCloseEvent* event) override;
+  // The title carries "（快速）" while fast mode is on (windows that run no steps opt out).
+  void changeEvent(QEvent* event) override;
+  void set_shows_run_mode(bool shows);
 
  private:
   friend class ToolRun;
@@ -54,6 +58,8 @@ class ToolWindow : public QWidget {
   int runs_ = 0;
   bool closing_ = false;
   bool shut_down_ = false;
+  bool shows_run_mode_ = true;
+  bool retitling_ = false;
 };
 
 class ToolRun {
@@ -67,9 +73,14 @@ class ToolRun {
   ToolRun& operator=(const ToolRun&) = delete;
 
   // The waits of the steps. False when the run is to end now: the window was closed or
-  // is gone (the caller then returns without touching the window).
+  // is gone (the caller then returns without touching the window). In fast mode a step's
+  // wait lasts no longer than the floor (kFastFloorMs).
   bool wait(int ms);   // responsive: every event is processed
   bool pause(int ms);  // blocking: user input waits until the pause is over
+  // A wait the user set (not pacing): as long in fast mode as in paced mode.
+  bool hold(int ms);
+  // The run goes in fast mode (the mode in force when it began).
+  bool fast() const { return fast_; }
 
   // ---- Steps that change the page
   // A step that changes the page marks the documents shown before its action, and after
@@ -112,6 +123,8 @@ class ToolRun {
 
  private:
   void expire_login();
+  bool waited(int ms, bool blocking);
+  void watch_boxes_of(platform::BrowserView* browser);
 
   QPointer<QWidget> owner_;
   QPointer<ToolWindow> window_;  // owner_ when it is a tool window
@@ -123,6 +136,9 @@ class ToolRun {
   std::function<bool()> stopped_;
   QString last_problem_;
   bool login_expired_ = false;
+  bool fast_ = false;
+  QObject* box_watch_ = nullptr;  // fast mode: confirms the run's boxes as they open
+  std::vector<QPointer<platform::BrowserView>> box_browsers_;
 };
 
 // What the status line says when the platform's login page came instead.

@@ -15,6 +15,7 @@ constexpr int kBorder = 10;  // the browser is this much narrower and lower than
 
 OrderInfoWindow::OrderInfoWindow(ToolContext& ctx, ComplaintWindow* complaints)
     : ToolWindow(ctx), complaints_(complaints) {
+  set_shows_run_mode(false);  // a page to look at, no steps
   setWindowTitle(ctx.main_title() + QStringLiteral("-订单信息"));
   view_ = new platform::BrowserView(this);
   view_->setAccessibleName(QStringLiteral("订单信息"));

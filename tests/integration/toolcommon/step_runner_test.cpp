@@ -12,9 +12,13 @@
 #include "demo_suite.h"
 #include "page/page_objects.h"
 #include "page/page_snapshot.h"
+#include "page/confirmer.h"
+#include "platform/dialogs.h"
 #include "platform/waits.h"
 #include "qt_test_hooks.h"
+#include "platform/script_boxes.h"
 #include "tools/common/journal.h"
+#include "tools/common/run_mode.h"
 #include "tools/common/tool_window.h"
 
 using tools::Arrival;
@@ -72,6 +76,7 @@ class Steps : public harness::DemoSuite<StepWindow> {
     window_->show();
   }
   void TearDown() override {
+    tools::RunMode::set_fast(false);
     DemoSuite::TearDown();
     harness::demo().post("/demo/reset", "");
   }
@@ -125,6 +130,65 @@ TEST_F(Steps, AStepActsOnlyOnThePageThatLoadedAfterItsActionHoweverSlowTheLine) 
   page3.since = Expect::Since::any;
   EXPECT_EQ(run.wait_for(0, before, page3), Arrival::missing);
   EXPECT_TRUE(run.last_problem().contains(QStringLiteral("AspNetPager1_input 第3项"))) << run.last_problem().toStdString();
+}
+
+TEST_F(Steps, FastModeEndsAWaitOnceThePageIsThereAndPressesItsBoxesAtOnceButKeepsTheUsersWaits) {
+  constexpr double kScale = 0.25;
+  platform::set_wait_scale(kScale);
+  page::confirm_web_dialogs(browser(), platform::kWebMessageTitle, platform::kOkCaption, false, 700);
+  page::PageSnapshot& snap = ctx_->pages().snapshot(page::PageObjects::kPublishing);
+  for (const bool fast : {false, true}) {
+    SCOPED_TRACE(fast ? "fast" : "paced");
+    tools::RunMode::set_fast(fast);
+    ASSERT_TRUE(harness::load(browser(), demo_url(kAddForm)));
+    ToolRun run(window_, browser());
+    EXPECT_EQ(run.fast(), fast);
+    QElapsedTimer clock;
+    clock.start();
+    tools::PageMark mark = run.mark();
+    browser()->navigate(demo_url(kAddForm));
+    EXPECT_EQ(run.wait_for(3000, mark, add_form()), Arrival::arrived);
+    if (fast) {
+      EXPECT_LT(clock.elapsed(), 3000 * kScale);
+    } else {
+      EXPECT_GE(clock.elapsed(), 3000 * kScale);
+    }
+    clock.restart();
+    EXPECT_TRUE(run.wait(2000));
+    if (fast) {
+      EXPECT_LT(clock.elapsed(), 2000 * kScale / 2);
+    } else {
+      EXPECT_GE(clock.elapsed(), 2000 * kScale);
+    }
+    clock.restart();
+    EXPECT_TRUE(run.hold(2000));  // the user's own wait
+    EXPECT_GE(clock.elapsed(), 2000 * kScale);
+
+    // The platform refuses an empty name with a message box: pressed at once in fast mode,
+    // by the confirmer (as the journal records it), at its next tick when paced.
+    qint64 opened = -1, answered = -1;
+    bool by_confirmer = false;
+    QObject guard;
+    QObject::connect(platform::ScriptBoxes::instance(), &platform::ScriptBoxes::opened, &guard,
+                     [&](quint64, QWidget*, platform::ScriptBoxKind, const QString&) { opened = clock.elapsed(); });
+    QObject::connect(platform::ScriptBoxes::instance(), &platform::ScriptBoxes::answered, &guard,
+                     [&](quint64, const QString&, bool confirmer) {
+                       answered = clock.elapsed();
+                       by_confirmer = confirmer;
+                     });
+    clock.restart();
+    mark = run.mark();
+    snap.attach_page(browser());
+    ASSERT_TRUE(snap.click_button("btnSubmit"));
+    EXPECT_EQ(run.wait_for(6000, mark, add_form()), Arrival::arrived);
+    ASSERT_GE(opened, 0);
+    ASSERT_GE(answered, opened);
+    EXPECT_TRUE(by_confirmer);
+    if (fast) {
+      EXPECT_LT(answered - opened, 300);
+    }
+  }
+  page::confirm_web_dialogs(browser(), {}, {}, true);
 }
 
 struct Miss {

@@ -9,6 +9,7 @@
 #include "offline_context.h"
 #include "platform/browser_view.h"
 #include "platform/waits.h"
+#include "tools/common/run_mode.h"
 #include "tools/common/tool_window.h"
 
 using tools::ToolRun;
@@ -154,4 +155,21 @@ TEST_F(ToolWindowTest, BrowserInputComesBackHoweverTheRunEnds) {
     EXPECT_TRUE(run.wait(1));
   }
   EXPECT_TRUE(view.input_enabled());
+}
+
+TEST_F(ToolWindowTest, TheTitleShowsFastModeWhileItIsOn) {
+  QPointer<CountingWindow> w = new CountingWindow(ctx_, &closings_);
+  w->setWindowTitle(QStringLiteral("主窗口-工具"));
+  tools::RunMode::set_fast(true);
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("主窗口-工具（快速）"));
+  w->setWindowTitle(QStringLiteral("主窗口-工具二"));  // a title set later gets it too
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("主窗口-工具二（快速）"));
+  {
+    ToolRun run(w);
+    EXPECT_TRUE(run.fast());
+    tools::RunMode::set_fast(false);  // a run keeps the mode it began in
+    EXPECT_TRUE(run.fast());
+  }
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("主窗口-工具二"));
+  delete w;
 }
