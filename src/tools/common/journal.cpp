@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <unordered_map>
 #include <vector>
@@ -33,17 +34,37 @@ struct Run::State {
   std::int64_t ordinal = 0;      // the last item begun
   bool item_open = false;
   bool ended = false;
+  std::shared_ptr<Store> lost;   // the journal whose writes failed: told at the run's end
+  std::function<void(const QString&)> on_loss;
 
-  // A write failed: the run goes on unrecorded from here.
-  void lose(const QString& why) {
-    problem = QStringLiteral("运行记录中断：") + why;
+  // A write that failed is tried once more (the file may have been held longer than the
+  // busy time-out); failing again, the run goes on unrecorded from here, and says so once.
+  template <class Op>
+  bool write(Op op) {
+    if (!store) return false;
+    if (op(*store) || op(*store)) return true;
+    problem = QStringLiteral("运行记录已停止：") + QString::fromStdString(store->problem());
+    lost = std::move(store);
     store.reset();
+    if (on_loss) on_loss(problem);
+    return false;
   }
-  bool write(bool ok) {
-    if (!ok && store) lose(QString::fromStdString(store->problem()));
-    return ok;
+  // The end of the run: recorded, or, after a loss, marked as incomplete where that works.
+  void close(Ending how) {
+    const std::int64_t at = now();
+    if (store) {
+      write([&](Store& st) { return st.end_run(run_id, ending_name(how), at); });
+      if (store) store->checkpoint();
+    } else if (lost) {
+      lost->set_gap(run_id, problem.toStdString());
+      lost->end_run(run_id, ending_name(how), at);
+      lost.reset();
+    }
   }
+  static std::int64_t now();
 };
+
+std::int64_t Run::State::now() { return QDateTime::currentMSecsSinceEpoch(); }
 
 namespace {
 
@@ -80,8 +101,10 @@ void box_opened(quint64 serial, QWidget* browser, platform::ScriptBoxKind kind, 
     if (!s->store) return;
     std::int64_t box_id = 0;
     const std::int64_t ordinal = s->item_open ? s->ordinal : 0;
-    if (s->write(s->store->add_box(s->run_id, ordinal, platform::script_box_kind_name(kind), text.toStdString(),
-                                   now_ms(), &box_id)))
+    if (s->write([&](Store& st) {
+          return st.add_box(s->run_id, ordinal, platform::script_box_kind_name(kind), text.toStdString(), now_ms(),
+                            &box_id);
+        }))
       open_boxes()[serial] = OpenBox{s->store, box_id};
     return;
   }
@@ -188,31 +211,40 @@ void Run::begin_item(const QString& key, const QString& detail) {
   end_item();
   ++s_->ordinal;
   s_->item_open = true;
-  if (s_->store)
-    s_->write(s_->store->begin_item(s_->run_id, s_->ordinal, key.toStdString(), detail.toStdString(), now_ms()));
+  const std::int64_t at = now_ms();
+  s_->write([&](Store& st) { return st.begin_item(s_->run_id, s_->ordinal, key.toStdString(), detail.toStdString(), at); });
 }
 
 void Run::set_detail(const QString& detail) {
   if (s_->ended || !s_->item_open || !s_->store) return;
-  s_->write(s_->store->set_detail(s_->run_id, s_->ordinal, detail.toStdString()));
+  s_->write([&](Store& st) { return st.set_detail(s_->run_id, s_->ordinal, detail.toStdString()); });
 }
 
 void Run::item_not_done(const QString& why) {
   if (s_->ended || !s_->item_open || !s_->store) return;
-  s_->write(s_->store->set_problem(s_->run_id, s_->ordinal, why.toStdString()));
+  s_->write([&](Store& st) { return st.set_problem(s_->run_id, s_->ordinal, why.toStdString()); });
 }
+
+void Run::repeat_item() {
+  if (s_->ended || !s_->store || s_->ordinal == 0) return;
+  const std::int64_t at = now_ms();
+  s_->write([&](Store& st) { return st.repeat_item(s_->run_id, s_->ordinal, at); });
+}
+
+void Run::on_recording_stopped(std::function<void(const QString&)> tell) { s_->on_loss = std::move(tell); }
 
 void Run::end_item() {
   if (s_->ended || !s_->item_open) return;
   s_->item_open = false;
-  if (s_->store) s_->write(s_->store->end_item(s_->run_id, s_->ordinal, now_ms()));
+  const std::int64_t at = now_ms();
+  s_->write([&](Store& st) { return st.end_item(s_->run_id, s_->ordinal, at); });
 }
 
 void Run::end(Ending how) {
   if (s_->ended) return;
   end_item();
   s_->ended = true;
-  if (s_->store) s_->write(s_->store->end_run(s_->run_id, ending_name(how), now_ms()));
+  s_->close(how);
 }
 
 void end_open_runs() {
@@ -220,10 +252,11 @@ void end_open_runs() {
   const std::vector<Run::State*> runs = open_runs();
   for (Run::State* s : runs) {
     if (s->ended) continue;
-    if (s->item_open && s->store) s->write(s->store->end_item(s->run_id, s->ordinal, now_ms()));
+    const std::int64_t at = now_ms();
+    if (s->item_open) s->write([&](Store& st) { return st.end_item(s->run_id, s->ordinal, at); });
     s->item_open = false;
     s->ended = true;
-    if (s->store) s->write(s->store->end_run(s->run_id, ending_name(Ending::application_ended), now_ms()));
+    s->close(Ending::application_ended);
   }
 }
 

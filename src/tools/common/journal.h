@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -46,6 +47,10 @@ class Run {
   void end_item();
   // The item in progress was not done, for why (it still ends when the next one begins).
   void item_not_done(const QString& why);
+  // The last item begun stands for one more like it (e.g. a quiet cycle of the order watch).
+  void repeat_item();
+  // Called once, with "运行记录已停止：reason", if recording stops during the run.
+  void on_recording_stopped(std::function<void(const QString&)> tell);
   // Ends the item in progress and the run; later calls do nothing.
   void end(Ending how);
 

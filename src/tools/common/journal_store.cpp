@@ -11,10 +11,12 @@ namespace tools::journal {
 
 namespace {
 
-// From format 1: items record why they were not done, and how many like items they stand for.
+// From format 1: items record why they were not done and how many like items they stand for;
+// runs record why their recording stopped.
 constexpr const char* kUpgradeFrom1 =
     "ALTER TABLE items ADD COLUMN problem TEXT;"
     "ALTER TABLE items ADD COLUMN repeats INTEGER NOT NULL DEFAULT 1;"
+    "ALTER TABLE runs ADD COLUMN gap TEXT;"
     "PRAGMA user_version = 2;";
 
 constexpr const char* kSchema = R"sql(
@@ -27,7 +29,8 @@ CREATE TABLE runs(
   settings TEXT NOT NULL,
   todo TEXT NOT NULL,
   todo_count INTEGER NOT NULL,
-  pid INTEGER NOT NULL
+  pid INTEGER NOT NULL,
+  gap TEXT
 );
 CREATE TABLE items(
   run_id INTEGER NOT NULL,
@@ -166,6 +169,8 @@ enum : int {
   kSetDetail,
   kEndItem,
   kSetProblem,
+  kRepeatItem,
+  kSetGap,
   kAddBox,
   kAddAnswer,
   kAnswerBox,
@@ -179,11 +184,14 @@ enum : int {
   kStatementCount
 };
 
-constexpr const char* kRunColumns =
-    "r.id, r.tool, r.started_ms, r.ended_ms, r.ending, r.settings, r.todo, r.pid, r.todo_count,"
-    " (SELECT max(ordinal) FROM items WHERE run_id = r.id),"
-    " (SELECT coalesce(ended_ms, began_ms) FROM items WHERE run_id = r.id ORDER BY ordinal DESC LIMIT 1),"
-    " (SELECT max(coalesce(answered_ms, at_ms)) FROM boxes WHERE run_id = r.id AND ordinal = 0)";
+std::string run_columns(int version) {
+  return std::string(
+             "r.id, r.tool, r.started_ms, r.ended_ms, r.ending, r.settings, r.todo, r.pid, r.todo_count,"
+             " (SELECT max(ordinal) FROM items WHERE run_id = r.id),"
+             " (SELECT coalesce(ended_ms, began_ms) FROM items WHERE run_id = r.id ORDER BY ordinal DESC LIMIT 1),"
+             " (SELECT max(coalesce(answered_ms, at_ms)) FROM boxes WHERE run_id = r.id AND ordinal = 0), ") +
+         (version >= 2 ? "r.gap" : "NULL");
+}
 
 RunRow read_run(sqlite3_stmt* st) {
   RunRow r;
@@ -197,6 +205,7 @@ RunRow read_run(sqlite3_stmt* st) {
   r.pid = sqlite3_column_int64(st, 7);
   r.items_todo = sqlite3_column_int64(st, 8);
   r.items_begun = sqlite3_column_int64(st, 9);
+  r.gap = column_optional(st, 12);
   r.last_ms = r.started_ms;
   for (int col : {3, 10, 11})
     if (column_ms(st, col) > r.last_ms) r.last_ms = column_ms(st, col);
@@ -259,8 +268,9 @@ std::shared_ptr<Store> Store::open(const std::string& path, std::string* problem
   sqlite3_extended_result_codes(db, 1);
   // A write-protected file opens for reading only.
   if (sqlite3_db_readonly(db, "main") == 1) return refuse(path + " 是只读文件");
-  // Short: a journal write never holds the lock for long, and a run must not stall.
-  sqlite3_busy_timeout(db, 250);
+  // Another process (a viewer, an SQLite browser) may hold the file for a moment: a write
+  // waits for it a few seconds before it fails.
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
   bool fresh = false;
   int format = kSchemaVersion;
   if (!check_format(db, path, &fresh, &why, &format)) return refuse(why);
@@ -310,6 +320,8 @@ std::shared_ptr<Store> Store::open(const std::string& path, std::string* problem
     if (mode != "wal") return refuse(describe(db, rc == SQLITE_OK ? SQLITE_CANTOPEN : rc, path));
   }
   if (!exec(db, "PRAGMA synchronous = NORMAL", &rc)) return refuse(describe(db, rc, path));
+  // The log is folded back every 256 pages and kept at 1 MB at most afterwards.
+  exec(db, "PRAGMA wal_autocheckpoint = 256; PRAGMA journal_size_limit = 1048576", nullptr);
   return std::shared_ptr<Store>(new Store(db, path));
 }
 
@@ -427,6 +439,26 @@ bool Store::end_item(std::int64_t run_id, std::int64_t ordinal, std::int64_t at_
   return exec_step(st, "end item");
 }
 
+bool Store::repeat_item(std::int64_t run_id, std::int64_t ordinal, std::int64_t at_ms) {
+  sqlite3_stmt* st = statement(
+      kRepeatItem, "UPDATE items SET repeats = repeats + 1, ended_ms = ?3 WHERE run_id = ?1 AND ordinal = ?2");
+  if (!st) return false;
+  sqlite3_bind_int64(st, 1, run_id);
+  sqlite3_bind_int64(st, 2, ordinal);
+  sqlite3_bind_int64(st, 3, at_ms);
+  return exec_step(st, "repeat item");
+}
+
+bool Store::set_gap(std::int64_t run_id, const std::string& why) {
+  sqlite3_stmt* st = statement(kSetGap, "UPDATE runs SET gap = ?2 WHERE id = ?1");
+  if (!st) return false;
+  sqlite3_bind_int64(st, 1, run_id);
+  bind_text(st, 2, why);
+  return exec_step(st, "set gap");
+}
+
+void Store::checkpoint() { sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr); }
+
 bool Store::set_problem(std::int64_t run_id, std::int64_t ordinal, const std::string& why) {
   sqlite3_stmt* st = statement(kSetProblem, "UPDATE items SET problem = ?3 WHERE run_id = ?1 AND ordinal = ?2");
   if (!st) return false;
@@ -499,8 +531,7 @@ std::int64_t Store::run_count() {
 }
 
 std::vector<RunRow> Store::runs(std::int64_t offset, std::int64_t limit) {
-  static const std::string sql =
-      std::string("SELECT ") + kRunColumns + " FROM runs r ORDER BY r.id DESC LIMIT ?2 OFFSET ?1";
+  const std::string sql = "SELECT " + run_columns(version_) + " FROM runs r ORDER BY r.id DESC LIMIT ?2 OFFSET ?1";
   std::vector<RunRow> out;
   sqlite3_stmt* st = statement(kRuns, sql.c_str());
   if (!st) return out;
@@ -512,7 +543,7 @@ std::vector<RunRow> Store::runs(std::int64_t offset, std::int64_t limit) {
 }
 
 std::optional<RunRow> Store::run(std::int64_t run_id) {
-  static const std::string sql = std::string("SELECT ") + kRunColumns + " FROM runs r WHERE r.id = ?1";
+  const std::string sql = "SELECT " + run_columns(version_) + " FROM runs r WHERE r.id = ?1";
   sqlite3_stmt* st = statement(kRun, sql.c_str());
   if (!st) return std::nullopt;
   sqlite3_bind_int64(st, 1, run_id);

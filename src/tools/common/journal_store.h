@@ -20,6 +20,8 @@ namespace tools::journal {
 inline constexpr int kSchemaVersion = 2;
 // PRAGMA application_id of a journal ("TSJR").
 inline constexpr int kApplicationId = 0x54534A52;
+// How long a write waits for another process that holds the file.
+inline constexpr int kBusyTimeoutMs = 3000;
 // Joins the texts of several boxes of one item into its answer.
 inline constexpr const char* kAnswerSeparator = " / ";
 
@@ -38,6 +40,7 @@ struct RunRow {
   std::int64_t pid = 0;          // process that recorded it
   std::int64_t items_todo = 0;   // length of the list to do
   std::int64_t items_begun = 0;
+  std::optional<std::string> gap;  // why its recording stopped before it ended (none: complete)
 };
 
 struct BoxRow {
@@ -102,6 +105,12 @@ class Store {
   bool end_item(std::int64_t run_id, std::int64_t ordinal, std::int64_t at_ms);
   // The item was not done, for why (a later call replaces the reason).
   bool set_problem(std::int64_t run_id, std::int64_t ordinal, const std::string& why);
+  // One more like item in a row, recorded as this one (its end moves to at_ms).
+  bool repeat_item(std::int64_t run_id, std::int64_t ordinal, std::int64_t at_ms);
+  // The run's recording stopped for why: what is stored of it is not all of it.
+  bool set_gap(std::int64_t run_id, const std::string& why);
+  // Folds the log back into the database and empties it (when a run ends).
+  void checkpoint();
   // ordinal 0: the run's own box. Adds its text to the item's answer.
   bool add_box(std::int64_t run_id, std::int64_t ordinal, const std::string& kind,
                const std::string& text, std::int64_t at_ms, std::int64_t* box_id);

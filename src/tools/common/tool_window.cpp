@@ -187,6 +187,12 @@ QString login_expired_text() { return QStringLiteral("登录已失效，请在�
 void ToolRun::report_to(journal::Run* record, std::function<void(const QString&)> status) {
   record_ = record;
   status_ = std::move(status);
+  if (record && status_) {
+    // The journal may outlive this run (a watch's run spans many): it holds its own copy.
+    record->on_recording_stopped([status = status_, owner = owner_](const QString& text) {
+      if (owner) status(text);
+    });
+  }
 }
 
 void ToolRun::stop_when(std::function<bool()> stopped) { stopped_ = std::move(stopped); }

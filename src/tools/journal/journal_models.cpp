@@ -21,14 +21,18 @@ QString format_duration(std::int64_t ms) {
 }
 
 QString ending_text(const RunRow& run, bool live) {
-  if (run.ending == "finished") return QStringLiteral("完成");
-  if (run.ending == "stopped") return QStringLiteral("已停止");
-  if (run.ending == "window_closed") return QStringLiteral("窗口关闭");
-  if (run.ending == "application_ended") return QStringLiteral("程序退出");
-  if (run.ending == "login_expired") return QStringLiteral("登录已失效");
-  if (run.ending == "page_not_ready") return QStringLiteral("页面未就绪，已停止");
-  if (run.ending.empty()) return live ? QStringLiteral("进行中") : QStringLiteral("中断（程序被终止）");
-  return QString::fromStdString(run.ending);
+  const auto base = [&] {
+    if (run.ending == "finished") return QStringLiteral("完成");
+    if (run.ending == "stopped") return QStringLiteral("已停止");
+    if (run.ending == "window_closed") return QStringLiteral("窗口关闭");
+    if (run.ending == "application_ended") return QStringLiteral("程序退出");
+    if (run.ending == "login_expired") return QStringLiteral("登录已失效");
+    if (run.ending == "page_not_ready") return QStringLiteral("页面未就绪，已停止");
+    if (run.ending.empty()) return live ? QStringLiteral("进行中") : QStringLiteral("中断（程序被终止）");
+    return QString::fromStdString(run.ending);
+  };
+  // A run whose recording stopped holds only what was recorded before.
+  return run.gap ? base() + QStringLiteral("（记录不完整）") : base();
 }
 
 QString answer_text(const BoxRow& box) {

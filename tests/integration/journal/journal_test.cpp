@@ -10,6 +10,7 @@
 #include <QCryptographicHash>
 #include <QDialog>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLabel>
@@ -24,7 +25,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "csv_export.h"
 #include "offline_context.h"
@@ -233,6 +237,82 @@ TEST(RunLife, EndsAsClosedOnDestructionAndAsApplicationEndedWhenTheShellGoes) {
   ASSERT_EQ(c_items.size(), 1u);
   EXPECT_GE(c_items[0].ended_ms, 0);
   EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(s->run(closed)->items_json)).array().size(), 2);
+}
+
+// Another program holding the journal: a writer's lock for a few seconds delays the writes
+// and loses nothing; held longer than two busy time-outs, recording stops, says so once, and
+// the run is marked as incomplete once the file is free again. A reader that keeps its read
+// open lets the log grow; it shrinks back when the run ends after the reader let go.
+TEST(RunLife, AJournalHeldByAnotherProgramLosesNothingOrSaysWhereItsRecordStops) {
+  struct Hold {
+    int writer_ms;  // an open write transaction of another connection
+    bool lost;
+  };
+  for (const Hold h : {Hold{3000, false}, Hold{7000, true}}) {
+    SCOPED_TRACE(h.writer_ms);
+    QTemporaryDir dir;
+    const std::string exe = exe_dir_of(dir);
+    const std::string path = tools::journal::journal_path(exe);
+    QStringList told;
+    std::int64_t id = 0;
+    {
+      JRun run(exe, "锁", nullptr, {}, {"a", "b", "c"});
+      ASSERT_TRUE(run.recording());
+      id = run.id();
+      run.on_recording_stopped([&](const QString& t) { told << t; });
+      run.begin_item("a");
+      std::atomic<bool> holding{false};
+      std::thread other([&] {
+        sqlite3* db = nullptr;
+        sqlite3_open(path.c_str(), &db);
+        sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        holding = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(h.writer_ms));
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+      });
+      while (!holding) std::this_thread::yield();
+      run.begin_item("b");  // waits for the lock
+      other.join();
+      run.begin_item("c");
+      run.end(Ending::finished);
+    }
+    auto s = reader(dir);
+    ASSERT_TRUE(s);
+    const auto r = s->run(id);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->ending, "finished");
+    if (h.lost) {
+      ASSERT_EQ(told.size(), 1);
+      EXPECT_TRUE(told[0].startsWith(QStringLiteral("运行记录已停止："))) << told[0].toStdString();
+      ASSERT_TRUE(r->gap);
+      EXPECT_TRUE(tools::journal::ending_text(*r, false).endsWith(QStringLiteral("（记录不完整）")));
+    } else {
+      EXPECT_TRUE(told.isEmpty());
+      EXPECT_FALSE(r->gap);
+      EXPECT_EQ(s->item_count(id, {}), 3);
+    }
+  }
+
+  // A reader that keeps its read open: the log grows past its limit meanwhile, and is
+  // emptied when the run ends after the reader let go.
+  QTemporaryDir dir;
+  const std::string exe = exe_dir_of(dir);
+  const std::string path = tools::journal::journal_path(exe);
+  JRun run(exe, "读", nullptr, {}, {});
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_exec(db, "BEGIN; SELECT count(*) FROM items;", nullptr, nullptr, nullptr);
+  const QString detail(2000, QChar(u'x'));
+  for (int i = 0; i < 1500; ++i) {
+    run.begin_item(QString::number(i), detail);
+  }
+  EXPECT_GT(QFileInfo(QString::fromStdString(path + "-wal")).size(), 1 << 20);
+  sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  run.end(Ending::finished);
+  EXPECT_EQ(QFileInfo(QString::fromStdString(path + "-wal")).size(), 0);
+  EXPECT_EQ(reader(dir)->item_count(run.id(), {}), 1500);
 }
 
 // A journal.db that cannot be used: the run goes on unrecorded, says why in one line, the
