@@ -1,0 +1,211 @@
+// Unattended for hours: the order watch for many cycles, a long publishing run and a long
+// template walk, on the demo back office with the waits scaled, sampling every N items the
+// memory of this process and of the engine's processes, the open file descriptors, the
+// journal's files and its row counts. Prints a table and the growth from the warm-up point
+// to the end. Run under Xvfb:
+//   soak_bench orders [cycles=2000] [every=100] [order_every_ms=1000] [scale=0.02]
+//   soak_bench publishing [names=1000] [every=100] [scale=0.005]
+//   soak_bench templates [pages=100] [every=10] [scale=0.02]
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStringList>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "demo_bench.h"
+#include "page/confirmer.h"
+#include "platform/dialogs.h"
+#include "platform/waits.h"
+#include "process_memory.h"
+#include "tools/common/journal.h"
+#include "tools/orders/orders_window.h"
+#include "tools/publishing/publishing_window.h"
+#include "tools/templates/templates_window.h"
+
+namespace {
+
+long file_size(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
+}
+
+long long count_rows(const std::string& db_path, const char* table) {
+  sqlite3* db = nullptr;
+  long long n = -1;
+  if (sqlite3_open_v2(db_path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* st = nullptr;
+    const std::string sql = std::string("SELECT count(*) FROM ") + table;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+      n = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+  }
+  sqlite3_close(db);
+  return n;
+}
+
+struct Sample {
+  int at = 0;
+  double seconds = 0;
+  bench::ProcessMemory memory;
+  long db = 0, wal = 0;
+  long long items = 0, boxes = 0;
+};
+
+class Sampler {
+ public:
+  Sampler(const std::string& journal, int demo_pid) : journal_(journal), demo_pid_(demo_pid) { clock_.start(); }
+  void take(int at) {
+    Sample s;
+    s.at = at;
+    s.seconds = clock_.elapsed() / 1000.0;
+    s.memory = bench::process_memory(demo_pid_);
+    s.db = file_size(journal_);
+    s.wal = file_size(journal_ + "-wal");
+    s.items = count_rows(journal_, "items");
+    s.boxes = count_rows(journal_, "boxes");
+    samples_.push_back(s);
+    std::printf("%7d %8.1f %10ld %11ld %5d %10ld %10ld %8lld %8lld\n", s.at, s.seconds, s.memory.main_pss_kb,
+                s.memory.engine_pss_kb, s.memory.fds, s.db, s.wal, s.items, s.boxes);
+    std::fflush(stdout);
+  }
+  static void header(const char* unit) {
+    std::printf("%7s %8s %10s %11s %5s %10s %10s %8s %8s\n", unit, "s", "main KB", "engine KB", "fds", "db B",
+                "wal B", "items", "boxes");
+  }
+  // Growth from the first sample at or after warm to the last.
+  void summary(int warm, const char* unit) const {
+    const Sample* from = nullptr;
+    for (const Sample& s : samples_)
+      if (!from && s.at >= warm) from = &s;
+    if (!from || samples_.empty()) return;
+    const Sample& to = samples_.back();
+    auto pct = [](long a, long b) { return a > 0 ? (double(b) / double(a) - 1) * 100 : 0.0; };
+    std::printf("growth %s %d -> %d: main %+.1f%% (%+ld KB), engine %+.1f%% (%+ld KB), fds %+d, db %+ld B "
+                "(%.0f B per %s), wal %ld B at the end (largest %ld B)\n",
+                unit, from->at, to.at, pct(from->memory.main_pss_kb, to.memory.main_pss_kb),
+                to.memory.main_pss_kb - from->memory.main_pss_kb,
+                pct(from->memory.engine_pss_kb, to.memory.engine_pss_kb),
+                to.memory.engine_pss_kb - from->memory.engine_pss_kb, to.memory.fds - from->memory.fds,
+                to.db - from->db, to.at > from->at ? double(to.db - from->db) / (to.at - from->at) : 0.0, unit,
+                to.wal, largest_wal());
+  }
+  long largest_wal() const {
+    long m = 0;
+    for (const Sample& s : samples_) m = std::max(m, s.wal);
+    return m;
+  }
+
+ private:
+  std::string journal_;
+  int demo_pid_;
+  QElapsedTimer clock_;
+  std::vector<Sample> samples_;
+};
+
+int arg(int argc, char** argv, int i, int fallback) { return argc > i ? std::atoi(argv[i]) : fallback; }
+double arg_d(int argc, char** argv, int i, double fallback) { return argc > i ? std::atof(argv[i]) : fallback; }
+
+int soak_orders(bench::DemoBench& b, int argc, char** argv) {
+  const int cycles = arg(argc, argv, 2, 2000);
+  const int every = arg(argc, argv, 3, 100);
+  platform::set_wait_scale(arg_d(argc, argv, 5, 0.02));
+  auto& ctx = b.ctx();
+  page::confirm_web_dialogs(ctx.main_browser(), platform::kWebMessageTitle, platform::kOkCaption, false, 100);
+  harness::load(ctx.main_browser(), QString::fromLatin1(harness::kDemoRoot) + "/SelfProduct/ManualOrderList.aspx");
+  auto* w = new tools::orders::OrdersWindow(ctx);
+  w->show();
+  Sampler sampler(tools::journal::journal_path(ctx.exe_dir()), bench::child_named("tessaro-demo"));
+  Sampler::header("cycle");
+  int done = 0;
+  QObject::connect(w, &tools::orders::OrdersWindow::cycle_finished, [&](int) {
+    ++done;
+    if (done == 1 || done % every == 0) sampler.take(done);
+  });
+  w->controls().start->click();
+  harness::wait_until([&] { return done >= cycles; }, 24 * 3600 * 1000);
+  w->controls().stop->click();
+  harness::wait_until([&] { return !w->cycle_running(); }, 60000);
+  harness::wait_until([] { return false; }, 500);
+  sampler.take(done);
+  sampler.summary(100, "cycle");
+  w->close();
+  return 0;
+}
+
+int soak_publishing(bench::DemoBench& b, int argc, char** argv) {
+  const int names = arg(argc, argv, 2, 1000);
+  const int every = arg(argc, argv, 3, 100);
+  platform::set_wait_scale(arg_d(argc, argv, 4, 0.005));
+  auto& ctx = b.ctx();
+  auto* w = new tools::publishing::PublishingWindow(ctx);
+  QString list;
+  for (int i = 1; i <= names; ++i) list += QStringLiteral("耐久商品%1\n").arg(i);
+  list.chop(1);
+  w->controls().names->setPlainText(list);
+  w->show();
+  Sampler sampler(tools::journal::journal_path(ctx.exe_dir()), bench::child_named("tessaro-demo"));
+  Sampler::header("name");
+  const QString prefix = QStringLiteral("正在发布第");
+  QObject::connect(w, &tools::publishing::PublishingWindow::status_text_changed, [&](const QString& t) {
+    const int at = t.indexOf(prefix);
+    if (at < 0) return;
+    const int n = t.mid(at + prefix.size()).chopped(1).toInt();
+    if (n == 1 || (n > 0 && n % every == 0)) sampler.take(n);
+  });
+  bench::timed_run(w->controls().start, w, &tools::publishing::PublishingWindow::run_finished, 24 * 3600 * 1000);
+  sampler.take(names);
+  sampler.summary(100, "name");
+  std::printf("products stored: %d of %d\n", static_cast<int>(harness::demo_products(b.demo()).size()), names);
+  w->close();
+  return 0;
+}
+
+int soak_templates(bench::DemoBench& b, int argc, char** argv) {
+  const int pages = arg(argc, argv, 2, 100);
+  const int every = arg(argc, argv, 3, 10);
+  platform::set_wait_scale(arg_d(argc, argv, 4, 0.02));
+  auto& ctx = b.ctx();
+  auto* w = new tools::templates::TemplatesWindow(ctx);
+  w->show();
+  harness::wait_until([] { return false; }, 2000);  // the list loads
+  Sampler sampler(tools::journal::journal_path(ctx.exe_dir()), bench::child_named("tessaro-demo"));
+  Sampler::header("page");
+  const QString prefix = QStringLiteral("正在分析第");
+  QObject::connect(w, &tools::templates::TemplatesWindow::status_text_changed, [&](const QString& t) {
+    if (!t.startsWith(prefix)) return;
+    const int page = t.mid(prefix.size()).chopped(1).toInt();
+    if (page == 1 || page % every == 0) sampler.take(page);
+  });
+  bench::timed_run(w->controls().analyse, w, &tools::templates::TemplatesWindow::analysis_finished, 24 * 3600 * 1000);
+  sampler.summary(10, "page");
+  w->close();
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "orders";
+  std::vector<std::string> demo_args;
+  if (mode == "orders") {
+    demo_args = {"--orders", "5", "--order-every", std::to_string(arg(argc, argv, 4, 1000))};
+  } else if (mode == "templates") {
+    demo_args = {"--products", std::to_string(arg(argc, argv, 2, 100) * 20), "--page-size", "20"};
+  } else if (mode != "publishing") {
+    std::fprintf(stderr, "usage: soak_bench orders|publishing|templates [count] [every] ...\n");
+    return 2;
+  }
+  bench::DemoBench b(argc, argv, demo_args);
+  if (!b.ready()) return 1;
+  if (mode == "orders") return soak_orders(b, argc, argv);
+  if (mode == "publishing") return soak_publishing(b, argc, argv);
+  return soak_templates(b, argc, argv);
+}
