@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
   const int items = argc > 1 ? std::max(10, std::atoi(argv[1])) : 3000;
   QTemporaryDir dir(QDir::currentPath() + QStringLiteral("/bench_journal_XXXXXX"));
   if (!dir.isValid()) return 1;
-  const std::string exe = dir.path().toStdString();
+  const std::string data = dir.path().toStdString();
 
   QWidget browser;
   QPushButton ok(QStringLiteral("确定"));
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
   std::vector<double> journal_us;
   journal_us.reserve(static_cast<std::size_t>(items));
   {
-    tools::journal::Run run(exe, QStringLiteral("自动上架商品"), &browser, QJsonObject{{"bold", true}}, names);
+    tools::journal::Run run(data, QStringLiteral("自动上架商品"), &browser, QJsonObject{{"bold", true}}, names);
     if (!run.recording()) {
       std::fprintf(stderr, "not recording: %s\n", run.problem().toStdString().c_str());
       return 1;
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
   std::vector<double> insert_us;
   {
     sqlite3* db = nullptr;
-    const std::string path = exe + "/baseline.db";
+    const std::string path = data + "/baseline.db";
     sqlite3_open(path.c_str(), &db);
     sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; CREATE TABLE t(k TEXT)", nullptr, nullptr,
                  nullptr);

@@ -1,6 +1,7 @@
 #pragma once
 // Fixed texts of the shell and the maker's site addresses.
 
+#include <QIcon>
 #include <QString>
 
 #include <string>
@@ -24,7 +25,7 @@ inline constexpr const char* kMakerSiteKeyUtf8 = "作者网站";
 // configure.ini. A missing key (a fresh install) or an empty value means no maker's
 // site: nothing of it is fetched or opened, and the built-in start page stands in for
 // its home page.
-std::string maker_site(const std::string& exe_dir);
+std::string maker_site(const std::string& data_dir);
 
 // The start page built into the executable (a Qt resource), shown where the maker's
 // home page would be when no maker's site is configured.
@@ -47,6 +48,9 @@ inline constexpr const char* kKeyPasswordUtf8 = "保存帐";  // holds the passw
 inline constexpr const char* kKeyAccountUtf8 = "保存密";   // holds the account
 inline constexpr const char* kKeyCheck1Utf8 = "选择框1";
 inline constexpr const char* kKeyAddressUtf8 = "网页地址";
+
+// The application's icon (the installed theme icon's artwork, built in).
+QIcon app_icon();
 
 // GBK form of a UTF-8 literal.
 std::string gbk(std::string_view utf8);

@@ -11,11 +11,11 @@
 
 namespace app {
 
-BrowserWindow::BrowserWindow(std::function<QString()> main_title, const std::string& exe_dir,
+BrowserWindow::BrowserWindow(std::function<QString()> main_title, const std::string& data_dir,
                              QWidget* parent)
     : QWidget(parent, Qt::Window), main_title_(std::move(main_title)) {
   setWindowTitle(browser_title());
-  settings::ensure_data_dir(exe_dir);
+  settings::make_data_dir(data_dir);
   view_ = new platform::BrowserView(this);
   view_->setAccessibleName(QStringLiteral("网页浏览框"));
   // The control fills the client area, so a wide page keeps its scroll bars in view.

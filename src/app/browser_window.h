@@ -14,7 +14,7 @@ class BrowserWindow : public QWidget {
   Q_OBJECT
  public:
   // main_title gives the main window's current title (for the refusal message).
-  BrowserWindow(std::function<QString()> main_title, const std::string& exe_dir,
+  BrowserWindow(std::function<QString()> main_title, const std::string& data_dir,
                 QWidget* parent = nullptr);
   ~BrowserWindow() override;
 

@@ -106,9 +106,12 @@ QPushButton* make_button(const QString& caption, const char* object_name = nullp
 
 }  // namespace
 
-MainWindow::MainWindow(std::string exe_dir, QWidget* parent)
-    : QMainWindow(parent), exe_dir_(std::move(exe_dir)), pages_(std::make_unique<page::PageObjects>()) {
-  maker_site_ = app::maker_site(exe_dir_);
+MainWindow::MainWindow(std::string exe_dir, std::string data_dir, QWidget* parent)
+    : QMainWindow(parent),
+      exe_dir_(std::move(exe_dir)),
+      data_dir_(data_dir.empty() ? settings::portable_data_dir(exe_dir_) : std::move(data_dir)),
+      pages_(std::make_unique<page::PageObjects>()) {
+  maker_site_ = app::maker_site(data_dir_);
   build_ui();
   // The periodic save runs from the window's creation; it writes nothing before the
   // saved values are back in the boxes (start-up step 8).
@@ -409,12 +412,25 @@ void MainWindow::build_menu_bar() {
   // Both open pages of the maker's site.
   feedback->setEnabled(!maker_site_.empty());
   help->setEnabled(!maker_site_.empty());
-#ifdef TESSARO_HAVE_TOOL_JOURNAL
   QMenu* records = menuBar()->addMenu(q("记录"));
+#ifdef TESSARO_HAVE_TOOL_JOURNAL
   QAction* journal = records->addAction(q("运行记录"));
   journal->setObjectName(QStringLiteral("journal_action"));
   connect(journal, &QAction::triggered, this, [this] { tools::journal::open_journal_viewer(*this); });
+  records->addSeparator();
 #endif
+  // Where the files are: shown, and opened in the file manager.
+  QAction* where = records->addAction(q("数据目录：") + QString::fromStdString(data_dir_));
+  where->setObjectName(QStringLiteral("data_dir_caption"));
+  where->setEnabled(false);
+  QAction* open_dir = records->addAction(q("打开数据目录"));
+  open_dir->setObjectName(QStringLiteral("open_data_dir_action"));
+  connect(open_dir, &QAction::triggered, this, &MainWindow::open_data_dir);
+}
+
+void MainWindow::open_data_dir() {
+  settings::make_data_dir(data_dir_);
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(data_dir_)));
 }
 
 void MainWindow::open_maker_page(const char* path) {
@@ -430,7 +446,7 @@ bool MainWindow::start_up() {
   // 1. Title.
   setWindowTitle(app::main_title());
   // 2. Data directory (failure ignored).
-  settings::ensure_data_dir(exe_dir_);
+  settings::make_data_dir(data_dir_);
   // 3. Never from a temporary folder.
   if (refused_exe_dir(exe_dir_)) {
     platform::show_message(this, q("请先解压该软件!"), platform::kTitleHint, QMessageBox::Information);
@@ -439,7 +455,7 @@ bool MainWindow::start_up() {
     return false;
   }
   // 4. Browser window (no owner, not modal); it opens the home page.
-  browser_window_ = new BrowserWindow([this] { return windowTitle(); }, exe_dir_);
+  browser_window_ = new BrowserWindow([this] { return windowTitle(); }, data_dir_);
   browser_window_->move(x() + frameGeometry().width() + 10, y());
   browser_window_->show();
   browser_window_->view()->navigate(home_page_address(maker_site_));
@@ -454,7 +470,7 @@ bool MainWindow::start_up() {
 #endif
   // 8. Saved login values (a missing key empties the box).
   {
-    const std::string file = settings::data_file(exe_dir_, settings::kConfigure);
+    const std::string file = settings::data_path(data_dir_, settings::kConfigure);
     password_->setText(platform::from_gbk(settings::read_key(file, gbk(kKeyPasswordUtf8))));
     account_->setText(platform::from_gbk(settings::read_key(file, gbk(kKeyAccountUtf8))));
     address_->setText(platform::from_gbk(settings::read_key(file, gbk(kKeyAddressUtf8))));
@@ -544,7 +560,7 @@ void MainWindow::periodic_save() {
                            check_key = gbk(kKeyCheck1Utf8), address_key = gbk(kKeyAddressUtf8),
                            ticked = gbk("真");
   // One atomic write of the four keys, and none while nothing changed.
-  saver_.save(settings::data_file(exe_dir_, settings::kConfigure),
+  saver_.save(settings::data_path(data_dir_, settings::kConfigure),
               {{password_key, platform::to_gbk(password_->text())},
                {account_key, platform::to_gbk(account_->text())},
                {check_key, ticked},
@@ -600,7 +616,7 @@ void MainWindow::go() {
 
 void MainWindow::load_history() {
   const std::vector<std::string> items =
-      load_address_history(settings::data_file(exe_dir_, settings::kWebHistory), address_text());
+      load_address_history(settings::data_path(data_dir_, settings::kWebHistory), address_text());
   QStringList list;
   list.reserve(static_cast<qsizetype>(items.size()));
   for (const std::string& item : items) list.append(platform::from_gbk(item));
@@ -636,7 +652,7 @@ void MainWindow::go_backoffice_home() {
 
 void MainWindow::clear_history() {
   if (!platform::ask_yes_no(this, q("是否真正清空地址栏？"), platform::kTitleHint)) return;
-  settings::delete_file(settings::data_file(exe_dir_, settings::kWebHistory));
+  settings::delete_file(settings::data_path(data_dir_, settings::kWebHistory));
 }
 
 // ---------------------------------------------------------------------------------
@@ -669,8 +685,8 @@ void MainWindow::menu_selected(int) {
 // Agent-data export program
 
 void MainWindow::export_agent_data() {
-  settings::ensure_data_dir(exe_dir_);
-  const QString path = QString::fromStdString(settings::data_dir(exe_dir_)) + QStringLiteral("/") +
+  settings::make_data_dir(data_dir_);
+  const QString path = QString::fromStdString(data_dir_) + QStringLiteral("/") +
                        QString::fromUtf8(kExportToolName);
   write_export_tool(path);
   platform::show_message(this, q("已经呼出软件，若无反应，请关闭杀毒软件。"));

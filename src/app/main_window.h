@@ -31,9 +31,9 @@ class LinkLabel;
 class MainWindow : public QMainWindow, public tools::ToolContext {
   Q_OBJECT
  public:
-  // exe_dir: directory of the executable, without a trailing separator (the data
-  // directory is exe_dir + "/data").
-  explicit MainWindow(std::string exe_dir, QWidget* parent = nullptr);
+  // exe_dir: directory of the executable; data_dir: the data directory in use (empty: the
+  // portable one, exe_dir + "/data"); both without a trailing separator.
+  explicit MainWindow(std::string exe_dir, std::string data_dir = {}, QWidget* parent = nullptr);
   ~MainWindow() override;
 
   // The start-up sequence (the window's created event). False when the process is to
@@ -42,7 +42,7 @@ class MainWindow : public QMainWindow, public tools::ToolContext {
 
   // ToolContext
   QString main_title() const override;
-  std::string exe_dir() const override { return exe_dir_; }
+  std::string data_dir() const override { return data_dir_; }
   std::string address_text() const override;
   void set_address_text(const std::string& text) override;
   platform::BrowserView* main_browser() override;
@@ -71,6 +71,8 @@ class MainWindow : public QMainWindow, public tools::ToolContext {
   void section_selected(int index);
   void menu_selected(int index);
   void export_agent_data();
+  // "记录" → "打开数据目录": the data directory in the file manager.
+  void open_data_dir();
   // Focus cycle: password -> account -> captcha -> address -> password. True when the
   // key was taken (one of the four boxes had focus).
   bool focus_cycle();
@@ -89,6 +91,7 @@ class MainWindow : public QMainWindow, public tools::ToolContext {
   void run_page_script(const std::string& script_gbk);
 
   std::string exe_dir_;
+  std::string data_dir_;
   std::string maker_site_;
   std::unique_ptr<page::PageObjects> pages_;
   bool values_loaded_ = false;  // the periodic save writes only after start-up step 8

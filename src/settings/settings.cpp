@@ -51,19 +51,32 @@ std::chrono::system_clock::time_point modified(const struct stat& st) {
 
 }  // namespace
 
-std::string data_dir(std::string_view exe_dir) { return std::string(exe_dir) + "/data"; }
+std::string portable_data_dir(std::string_view exe_dir) { return std::string(exe_dir) + "/data"; }
 
-std::string data_file(std::string_view exe_dir, std::string_view name) {
-  return data_dir(exe_dir) + "/" + std::string(name);
+std::string data_path(std::string_view data_dir, std::string_view name) {
+  return std::string(data_dir) + "/" + std::string(name);
 }
 
-bool ensure_data_dir(std::string_view exe_dir) {
-  const std::string d = data_dir(exe_dir);
-  bool ok = ::mkdir(d.c_str(), 0755) == 0;
-  if (!ok) {
-    struct stat st {};
-    ok = errno == EEXIST && ::stat(d.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+bool make_directories(std::string_view dir) {
+  std::string d(dir);
+  while (d.size() > 1 && d.back() == '/') d.pop_back();
+  if (d.empty()) return false;
+  struct stat st {};
+  if (::stat(d.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return true;
+    errno = ENOTDIR;
+    return false;
   }
+  const std::size_t slash = d.rfind('/');
+  if (slash != std::string::npos && slash > 0 && !make_directories(d.substr(0, slash))) return false;
+  if (::mkdir(d.c_str(), 0755) == 0) return true;
+  // Made meanwhile by someone else is as good.
+  return errno == EEXIST && ::stat(d.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool make_data_dir(std::string_view data_dir) {
+  const std::string d(data_dir);
+  const bool ok = make_directories(d);
   if (ok) {
     // The first use of a data directory in this process clears what killed saves of
     // earlier processes left there.

@@ -17,13 +17,17 @@ namespace settings {
 inline constexpr std::size_t kReadBuffer = 10240;
 
 // Paths are in the file system's own encoding (UTF-8 here); file contents are GBK.
-// exe_dir has no trailing separator.
-std::string data_dir(std::string_view exe_dir);                            // exe_dir + "/data"
-std::string data_file(std::string_view exe_dir, std::string_view name);   // data_dir + "/" + name
-// Creates the data directory when missing (failure ignored by callers). The first call
-// for a directory in a process also removes the temporaries older than the process
-// (remove_stale_temporaries).
-bool ensure_data_dir(std::string_view exe_dir);
+// Directories have no trailing separator. Where the data directory is comes from the
+// start-up (app/data_directory.h); a portable folder keeps it beside the executable.
+std::string portable_data_dir(std::string_view exe_dir);                   // exe_dir + "/data"
+std::string data_path(std::string_view data_dir, std::string_view name);  // data_dir + "/" + name
+// Creates the data directory (and missing parents) when missing (failure ignored by
+// callers). The first call for a directory in a process also removes the temporaries
+// older than the process (remove_stale_temporaries).
+bool make_data_dir(std::string_view data_dir);
+// Creates dir and its missing parents (mode 0755); true when dir is a directory afterwards,
+// else errno says why.
+bool make_directories(std::string_view dir);
 
 // Removes what killed saves left in dir: regular files named "." + NAME + ".tmp-" and six
 // letters or digits (the temporaries of the atomic writes below) last modified before

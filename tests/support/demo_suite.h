@@ -122,11 +122,13 @@ class DemoSuite : public ::testing::Test {
   }
 
   std::string exe_dir() const { return dir_.path().toStdString(); }
+  // Its data directory: the portable one, data/ beside the (stand-in) executable.
+  std::string data_dir() const { return settings::portable_data_dir(exe_dir()); }
 
-  // The journal of the test's executable directory, open for reading.
+  // The journal of the test's data directory, open for reading.
   std::shared_ptr<tools::journal::Store> journal() const {
     std::string why;
-    auto store = tools::journal::Store::open_for_reading(tools::journal::journal_path(exe_dir()), &why);
+    auto store = tools::journal::Store::open_for_reading(tools::journal::journal_file(data_dir()), &why);
     EXPECT_TRUE(store) << why;
     return store;
   }

@@ -82,7 +82,7 @@ struct JournalRun {
 };
 inline std::vector<JournalRun> journal_runs(const std::string& exe_dir) {
   std::string why;
-  auto store = tools::journal::Store::open_for_reading(tools::journal::journal_path(exe_dir), &why);
+  auto store = tools::journal::Store::open_for_reading(tools::journal::journal_file(settings::portable_data_dir(exe_dir)), &why);
   std::vector<JournalRun> out;
   if (!store) return out;
   for (const auto& r : store->runs(0, 20)) out.push_back({r, store->items(r.id, {}, 0, 1000)});

@@ -29,6 +29,7 @@
 #include "platform/browser_view.h"
 #include "platform/dom_bridge.h"
 #include "platform/gbk.h"
+#include "settings/settings.h"
 #include "tools/common/tool_context.h"
 
 namespace harness {
@@ -49,7 +50,8 @@ class TestContext : public tools::ToolContext {
     host_->show();
   }
   QString main_title() const override { return QStringLiteral("Quillory-TessaroV4.3正式版"); }
-  std::string exe_dir() const override { return exe_dir_; }
+  // The test's folder stands for the executable's; its data directory is the portable one.
+  std::string data_dir() const override { return settings::portable_data_dir(exe_dir_); }
   std::string address_text() const override { return address_; }
   void set_address_text(const std::string& text) override { address_ = text; }
   platform::BrowserView* main_browser() override { return browser_.data(); }

@@ -199,7 +199,7 @@ void CardWindow::start_import() {
   // sent; the platform's answers to the check and the save land in it.
   QStringList keys;
   for (const std::string& a : addresses) keys << platform::from_gbk(a);
-  journal::Run record(ctx.exe_dir(), QStringLiteral("[完美]批量导卡"), browser, run_settings(), keys);
+  journal::Run record(ctx.data_dir(), QStringLiteral("[完美]批量导卡"), browser, run_settings(), keys);
   if (n == 0) {
     set_progress(QStringLiteral("当前页面没有找到导卡地址"));
     c_.confirm->setEnabled(true);

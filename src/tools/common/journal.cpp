@@ -14,7 +14,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include <signal.h>
 #include <unistd.h>
 
 #include "platform/script_boxes.h"
@@ -141,12 +140,12 @@ const char* ending_name(Ending how) {
   return "finished";
 }
 
-std::string journal_path(const std::string& exe_dir) { return settings::data_file(exe_dir, "journal.db"); }
+std::string journal_file(const std::string& data_dir) { return settings::data_path(data_dir, "journal.db"); }
 
-std::shared_ptr<Store> shared_store(const std::string& exe_dir, QString* problem) {
-  const std::string path = journal_path(exe_dir);
+std::shared_ptr<Store> shared_store(const std::string& data_dir, QString* problem) {
+  const std::string path = journal_file(data_dir);
   if (auto s = stores()[path].lock()) return s;
-  settings::ensure_data_dir(exe_dir);
+  settings::make_data_dir(data_dir);
   std::string why;
   std::shared_ptr<Store> s = Store::open(path, &why);
   if (!s) {
@@ -157,26 +156,30 @@ std::shared_ptr<Store> shared_store(const std::string& exe_dir, QString* problem
   return s;
 }
 
-bool run_is_live(std::int64_t run_id, std::int64_t pid, const std::string& path) {
+bool run_is_open(std::int64_t run_id, const std::string& path) {
   for (const Run::State* s : open_runs())
     if (!s->ended && s->run_id == run_id && s->path == path) return true;
-  if (pid <= 0 || pid == static_cast<std::int64_t>(::getpid())) return false;
-  if (::kill(static_cast<pid_t>(pid), 0) != 0) return false;
-  // The number may have gone to another program since: only the same program counts.
-  const QFileInfo self(QStringLiteral("/proc/self/exe"));
-  if (!self.exists()) return true;
-  return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() == self.symLinkTarget();
+  return false;
 }
 
-Run::Run(const std::string& exe_dir, const QString& tool, QWidget* browser, const QJsonObject& settings,
+std::int64_t close_cut_off_runs(const std::string& data_dir) {
+  if (!QFileInfo::exists(QString::fromStdString(journal_file(data_dir)))) return 0;
+  QString why;
+  std::shared_ptr<Store> store = shared_store(data_dir, &why);
+  std::int64_t closed = 0;
+  if (!store || !store->close_open_runs(ending_name(Ending::application_ended), &closed)) return -1;
+  return closed;
+}
+
+Run::Run(const std::string& data_dir, const QString& tool, QWidget* browser, const QJsonObject& settings,
          const QStringList& items)
     : s_(std::make_unique<State>()) {
   s_->browser = browser;
   s_->has_browser = browser != nullptr;
   watch_boxes();
-  s_->path = journal_path(exe_dir);
+  s_->path = journal_file(data_dir);
   QString why;
-  s_->store = shared_store(exe_dir, &why);
+  s_->store = shared_store(data_dir, &why);
   if (!s_->store) {
     s_->problem = QStringLiteral("本次运行未记录：") + why;
   } else {

@@ -24,7 +24,7 @@ enum class Ending { finished, stopped, window_closed, application_ended, login_e
 // "page_not_ready" (the run ended because a page it needed did not come) (as stored).
 const char* ending_name(Ending how);
 
-// One recorded run. Records into <exe_dir>/data/journal.db; when the journal cannot be used
+// One recorded run. Records into journal.db of the data directory; when the journal cannot be used
 // (not a database, a newer format, read-only, disk full) the run goes on unrecorded and
 // problem() says why in one line.
 class Run {
@@ -33,7 +33,7 @@ class Run {
   // browser: the browser whose script message boxes belong to this run (may be null);
   // settings: what the run runs with; items: its whole list of items to do (keys), may be
   // empty when a tool cannot know it in advance.
-  Run(const std::string& exe_dir, const QString& tool, QWidget* browser, const QJsonObject& settings,
+  Run(const std::string& data_dir, const QString& tool, QWidget* browser, const QJsonObject& settings,
       const QStringList& items);
   ~Run();  // a run not ended yet ends as window_closed
   Run(const Run&) = delete;
@@ -67,14 +67,21 @@ class Run {
 // process ends).
 void end_open_runs();
 
-// The journal file of an executable directory: <exe_dir>/data/journal.db.
-std::string journal_path(const std::string& exe_dir);
-// The open journal of exe_dir for recording, shared by every run and the viewer of this
+// The journal file of a data directory: <data_dir>/journal.db.
+std::string journal_file(const std::string& data_dir);
+// The open journal of data_dir for recording, shared by every run and the viewer of this
 // process (null with *problem when it cannot be used; tried again on the next call).
-std::shared_ptr<Store> shared_store(const std::string& exe_dir, QString* problem);
+std::shared_ptr<Store> shared_store(const std::string& data_dir, QString* problem);
 
-// True while the run is open in this process or in another process that is still alive;
-// a run that never ended and is not live was cut off (its process was killed).
-bool run_is_live(std::int64_t run_id, std::int64_t pid, const std::string& path);
+// True while the run is open in this process. Only one process uses a data directory at a
+// time (its lock, app/instance_lock.h), so a run that never ended and is not open here was
+// cut off: its process was killed.
+bool run_is_open(std::int64_t run_id, const std::string& path);
+
+// At start-up, with the data directory's lock held: every run the journal still shows open
+// belongs to a process that is gone; each is closed as application_ended with its end time
+// unknown. A missing journal stays missing. Returns how many were closed (-1 when the
+// journal could not be used).
+std::int64_t close_cut_off_runs(const std::string& data_dir);
 
 }  // namespace tools::journal

@@ -407,6 +407,18 @@ bool Store::end_run(std::int64_t run_id, const std::string& ending, std::int64_t
   return exec_step(st, "end run");
 }
 
+bool Store::close_open_runs(const std::string& ending, std::int64_t* closed) {
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db_, "UPDATE runs SET ending = ?1 WHERE ending IS NULL", -1, &st, nullptr) != SQLITE_OK)
+    return fail("close open runs");
+  bind_text(st, 1, ending);
+  const int rc = sqlite3_step(st);
+  sqlite3_finalize(st);
+  if (rc != SQLITE_DONE) return fail("close open runs");
+  if (closed) *closed = sqlite3_changes64(db_);
+  return true;
+}
+
 bool Store::begin_item(std::int64_t run_id, std::int64_t ordinal, const std::string& key,
                        const std::string& detail, std::int64_t at_ms) {
   sqlite3_stmt* st = statement(

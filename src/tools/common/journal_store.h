@@ -26,8 +26,10 @@ inline constexpr int kBusyTimeoutMs = 3000;
 inline constexpr const char* kAnswerSeparator = " / ";
 
 // How a run ended, as stored ("finished", "stopped", "window_closed", "application_ended",
-// "login_expired");
-// empty while it has not ended (still running, or its process was killed).
+// "login_expired", "page_not_ready"); empty while it has not ended (still running, or its
+// process was killed and no start has closed it yet). A run of a killed process is closed
+// at the next start as "application_ended" without an end time (ended_ms -1: the moment is
+// not known).
 struct RunRow {
   std::int64_t id = 0;
   std::string tool;
@@ -116,6 +118,9 @@ class Store {
                const std::string& text, std::int64_t at_ms, std::int64_t* box_id);
   bool answer_box(std::int64_t box_id, const std::string& button, bool by_confirmer,
                   std::int64_t at_ms);
+  // Ends every run that has not ended as ending, leaving its end time unknown (runs of a
+  // process that is gone). *closed gets how many.
+  bool close_open_runs(const std::string& ending, std::int64_t* closed);
 
   // Reads (empty results on failure).
   std::int64_t run_count();

@@ -47,9 +47,9 @@ void ToolContext::navigate_main(const std::string& address) {
 }
 
 std::string ToolContext::data_file(std::string_view name) const {
-  return settings::data_file(exe_dir(), name);
+  return settings::data_path(data_dir(), name);
 }
 
-void ToolContext::ensure_data_dir() const { settings::ensure_data_dir(exe_dir()); }
+void ToolContext::ensure_data_dir() const { settings::make_data_dir(data_dir()); }
 
 }  // namespace tools

@@ -27,8 +27,8 @@ class ToolContext {
 
   // "Quillory-TessaroV4.3正式版" (the main window's title).
   virtual QString main_title() const = 0;
-  // Directory of the executable, without a trailing separator.
-  virtual std::string exe_dir() const = 0;
+  // The data directory in use, without a trailing separator (decided at start-up).
+  virtual std::string data_dir() const = 0;
   // The address box of the main window (GBK).
   virtual std::string address_text() const = 0;
   virtual void set_address_text(const std::string& text) = 0;

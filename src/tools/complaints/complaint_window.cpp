@@ -300,7 +300,7 @@ void ComplaintWindow::process() {
   if (!journal_) {
     QStringList keys;
     for (const std::string& link : links_) keys << platform::from_gbk(link);
-    journal_ = std::make_unique<journal::Run>(ctx_.exe_dir(), QStringLiteral("投诉批量处理"), ctx_.main_browser(),
+    journal_ = std::make_unique<journal::Run>(ctx_.data_dir(), QStringLiteral("投诉批量处理"), ctx_.main_browser(),
                                               QJsonObject{{QStringLiteral("complaints"), static_cast<int>(links_.size())}},
                                               keys);
   }

@@ -25,7 +25,9 @@ QString ending_text(const RunRow& run, bool live) {
     if (run.ending == "finished") return QStringLiteral("完成");
     if (run.ending == "stopped") return QStringLiteral("已停止");
     if (run.ending == "window_closed") return QStringLiteral("窗口关闭");
-    if (run.ending == "application_ended") return QStringLiteral("程序退出");
+    // Closed at a later start: its process was killed, when is not known.
+    if (run.ending == "application_ended")
+      return run.ended_ms >= 0 ? QStringLiteral("程序退出") : QStringLiteral("中断（程序被终止）");
     if (run.ending == "login_expired") return QStringLiteral("登录已失效");
     if (run.ending == "page_not_ready") return QStringLiteral("页面未就绪，已停止");
     if (run.ending.empty()) return live ? QStringLiteral("进行中") : QStringLiteral("中断（程序被终止）");
@@ -80,7 +82,7 @@ int RunsModel::row_of(std::int64_t run_id) const {
 }
 
 bool RunsModel::is_live(const RunRow& run) const {
-  return run.ending.empty() && store_ && run_is_live(run.id, run.pid, store_->path());
+  return run.ending.empty() && store_ && run_is_open(run.id, store_->path());
 }
 
 int RunsModel::rowCount(const QModelIndex& parent) const {
@@ -130,7 +132,7 @@ void RunsModel::fetchMore(const QModelIndex& parent) {
   const int first = static_cast<int>(rows_.size());
   beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
   for (RunRow& r : page) {
-    live_.push_back(r.ending.empty() && run_is_live(r.id, r.pid, store_->path()) ? 1 : 0);
+    live_.push_back(r.ending.empty() && run_is_open(r.id, store_->path()) ? 1 : 0);
     rows_.push_back(std::move(r));
   }
   endInsertRows();

@@ -19,7 +19,7 @@ QString format_time(std::int64_t ms);
 // "H:MM:SS"; "" for a negative span.
 QString format_duration(std::int64_t ms);
 // How a run ended, as the viewer shows it ("完成", "已停止", "窗口关闭", "程序退出",
-// "进行中", "中断（程序被终止）").
+// "进行中", "中断（程序被终止）": a run of a killed process, open or closed at a later start).
 QString ending_text(const RunRow& run, bool live);
 // One box's answer: "确定（自动）", "取消（用户）", "关闭（用户）", "未应答".
 QString answer_text(const BoxRow& box);

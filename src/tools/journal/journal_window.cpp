@@ -172,9 +172,9 @@ void JournalWindow::refresh() {
   const std::int64_t keep = run_id_;
   QString problem;
   store_.reset();
-  const std::string path = journal_path(ctx_.exe_dir());
+  const std::string path = journal_file(ctx_.data_dir());
   if (QFileInfo::exists(QString::fromStdString(path))) {
-    store_ = shared_store(ctx_.exe_dir(), &problem);
+    store_ = shared_store(ctx_.data_dir(), &problem);
     if (!store_) {
       // Refused for recording: show what can still be read, and why runs are not recorded.
       std::string why;

@@ -110,7 +110,7 @@ void OrdersWindow::open_run() {
   if (journal_) journal_->end(journal::Ending::stopped);
   new_run_pending_ = false;
   journal_ = std::make_unique<journal::Run>(
-      ctx_.exe_dir(), QStringLiteral("订单自动处理"), ctx_.main_browser(),
+      ctx_.data_dir(), QStringLiteral("订单自动处理"), ctx_.main_browser(),
       QJsonObject{{QStringLiteral("status"), platform::from_gbk(target_caption(target()))},
                   {QStringLiteral("message"), c_.message->text()}},
       QStringList{});

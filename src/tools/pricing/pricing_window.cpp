@@ -150,7 +150,7 @@ void PricingWindow::start_run() {
   run.disable_browser_input();
   count_ = 0;
   cursor_.start(current_page());
-  journal::Run record(ctx_.exe_dir(), QStringLiteral("自动库存+定价"), browser, run_settings(), {});
+  journal::Run record(ctx_.data_dir(), QStringLiteral("自动库存+定价"), browser, run_settings(), {});
 
   // 2.
   while (count_ < kRowLimit) {

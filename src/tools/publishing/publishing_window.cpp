@@ -408,7 +408,7 @@ void PublishingWindow::start_run() {
   QStringList keys;
   keys.reserve(count_);
   for (const std::string& n : names) keys << platform::from_gbk(n);
-  journal::Run record(ctx.exe_dir(), QStringLiteral("自动上架商品"), browser, run_settings(), keys);
+  journal::Run record(ctx.data_dir(), QStringLiteral("自动上架商品"), browser, run_settings(), keys);
   run.report_to(&record, [this](const QString& text) { set_status(text); });
   run.stop_when([this] { return stopped_; });
   c_.start->setEnabled(false);

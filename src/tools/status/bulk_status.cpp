@@ -155,7 +155,7 @@ void run_bulk_status(ToolContext& ctx, const BulkStatusParts& parts, int index) 
   QStringList keys;
   keys.reserve(static_cast<qsizetype>(groups.size()));
   for (const std::string& g : groups) keys << platform::from_gbk(g);
-  journal::Run record(ctx.exe_dir(), caption, status_browser.data(),
+  journal::Run record(ctx.data_dir(), caption, status_browser.data(),
                       QJsonObject{{"status", code},
                                   {"list", list_choice == ListChoice::unreviewed ? "unreviewed" : "as shown"},
                                   {"pages", pages},

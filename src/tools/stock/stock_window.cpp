@@ -91,7 +91,7 @@ void StockDeletionWindow::start_deleting() {
   // The journal: one item per pass, with the page it worked on; the page's question and
   // answer land in it.
   const QString page_address = browser ? browser->url().toString() : QString();
-  journal::Run record(ctx_.exe_dir(), QStringLiteral("删除卡密库存"), browser,
+  journal::Run record(ctx_.data_dir(), QStringLiteral("删除卡密库存"), browser,
                       QJsonObject{{"page", page_address}}, {});
   // The page's confirmation of each deletion is answered by the confirmer.
   for (int pass = 1; pass <= kMaxPasses; ++pass) {

@@ -253,7 +253,7 @@ void RegistrationWindow::run_batches(bool reset_counter) {
     if (reset_counter) counter_ = 0;
     // One item per registration, keyed by its user name; the platform's answer to the
     // submission lands in it.
-    journal::Run record(ctx_.exe_dir(), QStringLiteral("[hot]批量注册"), browser_, run_settings(reset_counter), {});
+    journal::Run record(ctx_.data_dir(), QStringLiteral("[hot]批量注册"), browser_, run_settings(reset_counter), {});
     // One registration after the other until stop or the limit (steps 13-14).
     for (;;) {
       if (!register_one(run, record)) {

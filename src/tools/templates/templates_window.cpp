@@ -311,7 +311,7 @@ void TemplatesWindow::start_applying() {
   QStringList keys;
   keys.reserve(total);
   for (const std::string& l : links) keys << platform::from_gbk(l);
-  journal::Run record(ctx.exe_dir(), QStringLiteral("[完美]设类型模版"), ctx.main_browser(), run_settings(), keys);
+  journal::Run record(ctx.data_dir(), QStringLiteral("[完美]设类型模版"), ctx.main_browser(), run_settings(), keys);
 
   for (int n = 1; n <= total; ++n) {
     product_ = n;

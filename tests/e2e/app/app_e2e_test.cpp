@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDesktopServices>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -185,7 +186,7 @@ class Shell : public ::testing::Test {
     for (const auto& v : demo_state(theme).value("visits").toArray()) out << v.toString();
     return out;
   }
-  std::string web_txt() { return settings::read_whole_file(settings::data_file(exe_dir_, settings::kWebHistory)); }
+  std::string web_txt() { return settings::read_whole_file(e2e::data_file(exe_dir_, settings::kWebHistory)); }
 
   std::string exe_dir_;
   std::unique_ptr<app::MainWindow> window_;
@@ -281,7 +282,7 @@ TEST_F(Shell, WindowsTitlesCaptionsAndBrowserWindowRules) {
 // from which the user reaches the platform.
 TEST_F(Shell, FreshInstallStartsOnTheStartPageWithoutAQuestion) {
   exe_dir_ = e2e::fresh_exe_dir("fresh-install");
-  const std::string ini = settings::data_file(exe_dir_, settings::kConfigure);
+  const std::string ini = e2e::data_file(exe_dir_, settings::kConfigure);
   ASSERT_FALSE(QFile::exists(qs(ini)));
   e2e::BoxWatch boxes;
   app::MainWindow& w = start_in(exe_dir_);
@@ -356,11 +357,11 @@ TEST_F(Shell, StartupRestoresBoxesAndFreshDirectoryStartsEmpty) {
 
 TEST_F(Shell, GarbageConfigureIniStartsWithWhatCanBeRead) {
   std::string dir = e2e::fresh_exe_dir("garbage");
-  settings::ensure_data_dir(dir);
+  settings::make_data_dir(settings::portable_data_dir(dir));
   std::string junk;
   for (int i = 0; i < 5000; ++i) junk += static_cast<char>((i * 7919) % 256);
   junk += "\r\n[" + text::utf8_to_gbk("网页地址") + "]\r\n" + text::utf8_to_gbk("网页地址") + "=http://x.com\r\n[[[]]]=\r\n=\r\n";
-  settings::write_whole_file(settings::data_file(dir, settings::kConfigure), junk);
+  settings::write_whole_file(e2e::data_file(dir, settings::kConfigure), junk);
   e2e::write_config(dir, app::kMakerSiteKeyUtf8, "");
   start_in(dir);
   ASSERT_TRUE(started_);
@@ -380,7 +381,7 @@ TEST_F(Shell, PeriodicSaveWritesWhatIsTyped) {
   EXPECT_EQ(e2e::read_config(exe_dir_, "选择框1"), "真");
   EXPECT_EQ(e2e::read_config(exe_dir_, "网页地址"), "http://卡盟.example.com");
   // Key order in the file: 保存帐, 保存密, 选择框1, 网页地址 (the site key written by the test first).
-  std::string file = text::gbk_to_utf8(settings::read_whole_file(settings::data_file(exe_dir_, settings::kConfigure)));
+  std::string file = text::gbk_to_utf8(settings::read_whole_file(e2e::data_file(exe_dir_, settings::kConfigure)));
   auto a = file.find("[保存帐]"), b = file.find("[保存密]"), c = file.find("[选择框1]"), d = file.find("[网页地址]");
   EXPECT_TRUE(a < b && b < c && c < d) << file;
 }
@@ -574,7 +575,7 @@ TEST_F(Shell, LoginOnPagesWithoutTheFormOrStillLoading) {
 
 TEST_F(Shell, GoCutsToTheRootNavigatesAndRecordsTheHistory) {
   start();
-  const std::string web = settings::data_file(exe_dir_, settings::kWebHistory);
+  const std::string web = e2e::data_file(exe_dir_, settings::kWebHistory);
   // A history with blank lines, and a longer address that contains the demo root.
   settings::write_whole_file(web, "http://b.cn\r\n\r\n  \r\nhttp://a.com");
   box("address")->setText(qs(base(1) + "/Login.aspx?ReturnUrl=%2fIndex.aspx"));
@@ -610,7 +611,7 @@ TEST_F(Shell, GoCutsToTheRootNavigatesAndRecordsTheHistory) {
 
 TEST_F(Shell, LongHistoryLoadsInFileOrder) {
   start();
-  const std::string web = settings::data_file(exe_dir_, settings::kWebHistory);
+  const std::string web = e2e::data_file(exe_dir_, settings::kWebHistory);
   std::string big;
   for (int i = 0; i < 100000; ++i) big += "http://site" + std::to_string(i) + ".com\r\n";
   big += "\r\n";
@@ -640,7 +641,7 @@ TEST_F(Shell, ClearHistoryAsksAndNoKeepsTheFile) {
   EXPECT_EQ(web_txt(), before);
   e2e::answer_box(u("提示："), u("是"), &seen);
   button_with(u("清空"))->click();
-  EXPECT_FALSE(QFile::exists(qs(settings::data_file(exe_dir_, settings::kWebHistory))));
+  EXPECT_FALSE(QFile::exists(qs(e2e::data_file(exe_dir_, settings::kWebHistory))));
   EXPECT_EQ(child<QComboBox>("history_list")->count(), 1);  // the list keeps its items
   EXPECT_EQ(box("address")->text(), u("http://a.com"));
 }
@@ -722,7 +723,7 @@ TEST_F(Shell, AgentDataExportWritesAndStartsTheProgram) {
   e2e::answer_box(u("信息："), u("确定"), &seen);
   button_with(u("代理资料导出"))->click();
   EXPECT_EQ(seen, u("已经呼出软件，若无反应，请关闭杀毒软件。"));
-  QString path = qs(settings::data_dir(exe_dir_)) + u("/卡盟代理资料导出工具");
+  QString path = qs(settings::portable_data_dir(exe_dir_)) + u("/卡盟代理资料导出工具");
   QFile f(path);
   ASSERT_TRUE(f.exists());
   EXPECT_TRUE(f.permissions() & QFile::ExeOwner);
@@ -754,7 +755,7 @@ TEST_F(Shell, ClosingTheMainWindowKeepsWhatAnOpenToolWindowHolds) {
   pub->controls().charging->setText(u("按次计费"));
   window_->close();
   EXPECT_EQ(harness::exit_codes(), std::vector<int>{0});
-  EXPECT_EQ(text::gbk_to_utf8(settings::read_whole_file(settings::data_file(exe_dir_, settings::kProductNames))),
+  EXPECT_EQ(text::gbk_to_utf8(settings::read_whole_file(e2e::data_file(exe_dir_, settings::kProductNames))),
             "腾讯QQ币10元\r\n网易一卡通15元");
   delete pub;
   window_.reset();
@@ -768,16 +769,40 @@ TEST_F(Shell, ClosingTheMainWindowKeepsWhatAnOpenToolWindowHolds) {
 }
 
 namespace {
-// Menu "记录" opens the journal viewer; closing the main window ends the runs still open
-// as ended with the application.
+// Opens file addresses instead of the file manager.
+class FileOpener : public QObject {
+  Q_OBJECT
+ public:
+  QList<QUrl> opened;
+ public slots:
+  void open(const QUrl& url) { opened << url; }
+};
+
+// Menu "记录" opens the journal viewer, shows the data directory and opens it in the file
+// manager; closing the main window ends the runs still open as ended with the application.
 TEST_F(Shell, RecordsMenuOpensTheJournalAndClosingEndsOpenRuns) {
   app::MainWindow& w = start();
+  const QString data = qs(settings::portable_data_dir(exe_dir_));
+  EXPECT_EQ(qs(w.data_dir()), data);
   QAction* item = nullptr;
+  QAction* where = nullptr;
+  QAction* open_dir = nullptr;
   for (QAction* menu : w.menuBar()->actions()) {
     if (menu->text() != u("记录") || !menu->menu()) continue;
-    for (QAction* a : menu->menu()->actions())
+    for (QAction* a : menu->menu()->actions()) {
       if (a->text() == u("运行记录")) item = a;
+      if (a->text().startsWith(u("数据目录："))) where = a;
+      if (a->text() == u("打开数据目录")) open_dir = a;
+    }
   }
+  ASSERT_NE(where, nullptr);
+  EXPECT_EQ(where->text(), u("数据目录：") + data);
+  ASSERT_NE(open_dir, nullptr);
+  FileOpener opener;
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &opener, "open");
+  open_dir->trigger();
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  EXPECT_EQ(opener.opened, QList<QUrl>{QUrl::fromLocalFile(data)});
   ASSERT_NE(item, nullptr);
   item->trigger();
   tools::journal::JournalWindow* viewer = nullptr;
@@ -787,13 +812,13 @@ TEST_F(Shell, RecordsMenuOpensTheJournalAndClosingEndsOpenRuns) {
   EXPECT_EQ(viewer->windowTitle(), u("运行记录"));
   viewer->close();
 
-  tools::journal::Run run(exe_dir_, u("自动上架商品"), browser(), {}, {u("甲"), u("乙")});
+  tools::journal::Run run(w.data_dir(), u("自动上架商品"), browser(), {}, {u("甲"), u("乙")});
   ASSERT_TRUE(run.recording()) << run.problem().toStdString();
   run.begin_item(u("甲"));
   w.close();
   EXPECT_EQ(harness::exit_codes(), std::vector<int>{0});
   std::string why;
-  auto store = tools::journal::Store::open_for_reading(tools::journal::journal_path(exe_dir_), &why);
+  auto store = tools::journal::Store::open_for_reading(tools::journal::journal_file(w.data_dir()), &why);
   ASSERT_TRUE(store) << why;
   EXPECT_EQ(store->run(run.id())->ending, "application_ended");
   const auto items = store->items(run.id(), {}, 0, 10);
@@ -821,3 +846,5 @@ TEST_F(Shell, Screenshots) {
   EXPECT_TRUE(window_->browser_window()->grab().save(QString::fromUtf8(out) + "/browser-window.png"));
 }
 }  // namespace
+
+#include "app_e2e_test.moc"

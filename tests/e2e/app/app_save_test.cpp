@@ -47,11 +47,11 @@ class MainWindowSave : public ::testing::Test {
   // written without touching the data directory's start-up clean-up.
   std::string prepare(const std::string& name) {
     exe_dir_ = e2e::fresh_exe_dir(name);
-    fs::create_directories(settings::data_dir(exe_dir_));
+    fs::create_directories(settings::portable_data_dir(exe_dir_));
     EXPECT_TRUE(settings::write_key(ini(), g(app::kMakerSiteKeyUtf8), ""));
     return exe_dir_;
   }
-  std::string ini() const { return settings::data_file(exe_dir_, settings::kConfigure); }
+  std::string ini() const { return e2e::data_file(exe_dir_, settings::kConfigure); }
   app::MainWindow& start() {
     window_ = std::make_unique<app::MainWindow>(exe_dir_);
     window_->show();
@@ -144,7 +144,7 @@ TEST_F(MainWindowSave, AFifoInPlaceOfConfigureIniNeitherHangsNorIsReplaced) {
 
 TEST_F(MainWindowSave, StartUpClearsWhatKilledSavesLeftAndNothingElse) {
   prepare("debris");
-  const std::string data = settings::data_dir(exe_dir_);
+  const std::string data = settings::portable_data_dir(exe_dir_);
   const auto hour_ago = std::chrono::system_clock::now() - std::chrono::hours(1);
   const auto secs = std::chrono::duration_cast<std::chrono::seconds>(hour_ago.time_since_epoch()).count();
   for (const char* name : {".configure.ini.tmp-Ab12Cd", ".web.txt.tmp-Zz9Yy8", "notes.txt", ".hidden"}) {

@@ -47,15 +47,19 @@ std::string fresh_exe_dir(const std::string& name) {
   return dir.string();
 }
 
+std::string data_file(const std::string& exe_dir, const char* name) {
+  return settings::data_path(settings::portable_data_dir(exe_dir), name);
+}
+
 void write_config(const std::string& exe_dir, const char* key_utf8, const std::string& value_utf8) {
-  settings::ensure_data_dir(exe_dir);
-  settings::write_key(settings::data_file(exe_dir, settings::kConfigure), text::utf8_to_gbk(key_utf8),
+  settings::make_data_dir(settings::portable_data_dir(exe_dir));
+  settings::write_key(data_file(exe_dir, settings::kConfigure), text::utf8_to_gbk(key_utf8),
                       text::utf8_to_gbk(value_utf8));
 }
 
 std::string read_config(const std::string& exe_dir, const char* key_utf8) {
   return text::gbk_to_utf8(
-      settings::read_key(settings::data_file(exe_dir, settings::kConfigure), text::utf8_to_gbk(key_utf8)));
+      settings::read_key(data_file(exe_dir, settings::kConfigure), text::utf8_to_gbk(key_utf8)));
 }
 
 bool wait_for(const std::function<bool()>& pred, int timeout_ms) {
@@ -151,7 +155,26 @@ Window find_window(Display* d, Window w, const QString& title, int depth) {
   return found;
 }
 
+void count_windows(Display* d, Window w, const QString& title, int depth, int* n) {
+  if (window_name(d, w) == title) ++*n;
+  if (depth == 0) return;
+  Window root, parent, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(d, w, &root, &parent, &children, &count)) return;
+  for (unsigned int i = 0; i < count; ++i) count_windows(d, children[i], title, depth - 1, n);
+  if (children) XFree(children);
+}
+
 }  // namespace
+
+int x_window_count(const QString& title) {
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return 0;
+  int n = 0;
+  count_windows(d, DefaultRootWindow(d), title, 3, &n);
+  XCloseDisplay(d);
+  return n;
+}
 
 bool x_window_exists(const QString& title) {
   Display* d = XOpenDisplay(nullptr);

@@ -17,6 +17,8 @@ namespace e2e {
 
 // A fresh directory standing in for the executable directory (removed at exit).
 std::string fresh_exe_dir(const std::string& name);
+// A file of the portable data directory of exe_dir (exe_dir/data/name).
+std::string data_file(const std::string& exe_dir, const char* name);
 // Writes key (UTF-8, stored GBK) = value (UTF-8) into exe_dir/data/configure.ini.
 void write_config(const std::string& exe_dir, const char* key_utf8, const std::string& value_utf8);
 std::string read_config(const std::string& exe_dir, const char* key_utf8);  // UTF-8
@@ -47,6 +49,7 @@ class BoxWatch {
 // X11 (separate display connection): a top-level window whose _NET_WM_NAME equals
 // title exists; sends it WM_DELETE_WINDOW as a window manager's close button does.
 bool x_window_exists(const QString& title);
+int x_window_count(const QString& title);
 bool x_close_window(const QString& title);
 
 }  // namespace e2e

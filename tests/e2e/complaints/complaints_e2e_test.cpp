@@ -264,7 +264,7 @@ TEST_F(Complaints, AllTickedWithAnEmptyReplyRefusesToStartWhileOneComplaintIsPos
     EXPECT_EQ(c.process->text(), QStringLiteral("处理（F1）"));
     // No run began: the journal has none (or does not exist yet).
     std::string why;
-    const auto journal = tools::journal::Store::open_for_reading(tools::journal::journal_path(exe_dir()), &why);
+    const auto journal = tools::journal::Store::open_for_reading(tools::journal::journal_file(settings::portable_data_dir(exe_dir())), &why);
     EXPECT_TRUE(!journal || journal->run_count() == 0);
   }
   // One complaint at a time, the reply goes as it is: the platform refuses it.

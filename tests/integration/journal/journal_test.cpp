@@ -58,11 +58,12 @@ namespace {
 const QString kTitle = QStringLiteral("来自网页的消息");
 const QString kOk = QStringLiteral("确定");
 
-std::string exe_dir_of(const QTemporaryDir& d) { return d.path().toStdString(); }
+// The test's folder stands for the executable's; its data directory is the portable one.
+std::string data_dir_of(const QTemporaryDir& d) { return settings::portable_data_dir(d.path().toStdString()); }
 
 std::shared_ptr<Store> reader(const QTemporaryDir& d) {
   std::string why;
-  return Store::open_for_reading(tools::journal::journal_path(exe_dir_of(d)), &why);
+  return Store::open_for_reading(tools::journal::journal_file(data_dir_of(d)), &why);
 }
 
 QByteArray file_hash(const QString& path) {
@@ -115,7 +116,7 @@ class Capture : public ::testing::Test {
 
 TEST_F(Capture, BoxesOfTheRunsBrowserGoToTheItemInProgressWithTheirAnswers) {
   page::confirm_web_dialogs(view_.get(), kTitle, kOk, false, 60);
-  JRun run(exe_dir_of(dir_), QStringLiteral("测试工具"), view_.get(), QJsonObject{{"a", 1}}, {"k1", "k2", "k3"});
+  JRun run(data_dir_of(dir_), QStringLiteral("测试工具"), view_.get(), QJsonObject{{"a", 1}}, {"k1", "k2", "k3"});
   ASSERT_TRUE(run.recording()) << run.problem().toStdString();
 
   js(view_.get(), "alert('开始之前'); 1");  // no item yet: the run's own box
@@ -177,7 +178,7 @@ TEST_F(Capture, BoxesOfTheRunsBrowserGoToTheItemInProgressWithTheirAnswers) {
 // The engine shortens a very long message (to 10 KB here); the journal keeps what the box
 // showed, whole.
 TEST_F(Capture, AVeryLongMessageIsKeptAsTheBoxShowedIt) {
-  JRun run(exe_dir_of(dir_), QStringLiteral("测试工具"), view_.get(), {}, {});
+  JRun run(data_dir_of(dir_), QStringLiteral("测试工具"), view_.get(), {}, {});
   run.begin_item("big");
   QString shown;
   QTimer poll;
@@ -204,20 +205,20 @@ TEST_F(Capture, AVeryLongMessageIsKeptAsTheBoxShowedIt) {
 
 TEST(RunLife, EndsAsClosedOnDestructionAndAsApplicationEndedWhenTheShellGoes) {
   QTemporaryDir dir;
-  const std::string exe = exe_dir_of(dir);
+  const std::string data = data_dir_of(dir);
   std::int64_t closed = 0, stopped = 0, app_ended = 0, not_recorded_items = 0;
   {
-    JRun a(exe, "A", nullptr, {}, {"x", "y"});
+    JRun a(data, "A", nullptr, {}, {"x", "y"});
     a.begin_item("x");
     a.begin_item("y");  // ends x
     closed = a.id();
   }
-  JRun b(exe, "B", nullptr, {}, {});
+  JRun b(data, "B", nullptr, {}, {});
   b.end(Ending::stopped);
   b.end(Ending::finished);   // later calls do nothing
   b.begin_item("ignored");   // nor does an item after the end
   stopped = b.id();
-  JRun c(exe, "C", nullptr, {}, {});
+  JRun c(data, "C", nullptr, {}, {});
   c.begin_item("c1");
   tools::journal::end_open_runs();
   app_ended = c.id();
@@ -361,14 +362,14 @@ TEST(BadJournal, RunsGoOnUnrecordedAndTheFileIsKept) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     QTemporaryDir dir;
-    const std::string exe = exe_dir_of(dir);
+    const std::string data = data_dir_of(dir);
     QDir().mkpath(dir.filePath("data"));
-    const QString path = QString::fromStdString(tools::journal::journal_path(exe));
+    const QString path = QString::fromStdString(tools::journal::journal_file(data));
     c.make(path);
     const QByteArray before = file_hash(path);
     ASSERT_FALSE(before.isEmpty());
     {
-      JRun run(exe, QStringLiteral("自动上架商品"), nullptr, {}, {"a", "b"});
+      JRun run(data, QStringLiteral("自动上架商品"), nullptr, {}, {"a", "b"});
       EXPECT_FALSE(run.recording());
       EXPECT_TRUE(run.problem().contains(QString::fromUtf8(c.says))) << run.problem().toStdString();
       EXPECT_FALSE(run.problem().contains('\n'));
@@ -376,7 +377,7 @@ TEST(BadJournal, RunsGoOnUnrecordedAndTheFileIsKept) {
       run.set_detail("d");
       run.end(Ending::finished);
     }
-    testsupport::OfflineContext ctx(exe);
+    testsupport::OfflineContext ctx(dir.path().toStdString());
     auto* w = new JournalWindow(ctx);
     w->show();
     EXPECT_TRUE(w->controls().problem->isVisible());
@@ -394,7 +395,7 @@ TEST(KilledProcess, TheJournalOpensCleanlyAndHoldsTheFinishedItems) {
   QTemporaryDir dir;
   QProcess writer;
   writer.setProgram(QStringLiteral(TESSARO_JOURNAL_WRITER));
-  writer.setArguments({dir.path()});
+  writer.setArguments({QString::fromStdString(data_dir_of(dir))});
   writer.start();
   ASSERT_TRUE(writer.waitForStarted());
   int last_ended = 0;
@@ -416,7 +417,7 @@ TEST(KilledProcess, TheJournalOpensCleanlyAndHoldsTheFinishedItems) {
   for (const QByteArray& l : out.split('\n'))
     if (l.startsWith("ended ")) last_ended = std::max(last_ended, l.mid(6).toInt());
 
-  const std::string path = tools::journal::journal_path(exe_dir_of(dir));
+  const std::string path = tools::journal::journal_file(data_dir_of(dir));
   {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
@@ -441,7 +442,7 @@ TEST(KilledProcess, TheJournalOpensCleanlyAndHoldsTheFinishedItems) {
     EXPECT_EQ(QString::fromStdString(it.detail), QStringLiteral("第%1个").arg(it.ordinal));
   }
   // The viewer tells the run was cut off and offers the rest of the list.
-  testsupport::OfflineContext ctx(exe_dir_of(dir));
+  testsupport::OfflineContext ctx(dir.path().toStdString());
   JournalWindow w(ctx);
   ASSERT_EQ(w.runs_model()->rowCount(), 1);
   EXPECT_EQ(w.runs_model()->index(0, tools::journal::RunsModel::kEnding).data().toString(),
@@ -449,6 +450,28 @@ TEST(KilledProcess, TheJournalOpensCleanlyAndHoldsTheFinishedItems) {
   const QStringList rest = w.names_to_continue();
   ASSERT_EQ(rest.size(), 100000 - runs[0].items_begun);
   EXPECT_EQ(rest.first(), QStringLiteral("商品%1").arg(runs[0].items_begun + 1));
+  // The next start (holding the data directory's lock) closes it in the journal itself: ended
+  // with the application, at a moment not known. The viewer still tells it was cut off.
+  EXPECT_EQ(tools::journal::close_cut_off_runs(data_dir_of(dir)), 1);
+  EXPECT_EQ(tools::journal::close_cut_off_runs(data_dir_of(dir)), 0);
+  const auto closed = s->run(runs[0].id);
+  ASSERT_TRUE(closed);
+  EXPECT_EQ(closed->ending, "application_ended");
+  EXPECT_EQ(closed->ended_ms, -1);
+  EXPECT_EQ(closed->last_ms, runs[0].last_ms);
+  w.refresh();
+  ASSERT_EQ(w.runs_model()->rowCount(), 1);
+  EXPECT_EQ(w.runs_model()->index(0, tools::journal::RunsModel::kEnding).data().toString(),
+            QStringLiteral("中断（程序被终止）"));
+  EXPECT_EQ(w.names_to_continue(), rest);
+  // A run the main window's closing ended keeps its own caption.
+  tools::journal::RunRow ended_with_app = *closed;
+  ended_with_app.ended_ms = closed->last_ms + 5;
+  EXPECT_EQ(tools::journal::ending_text(ended_with_app, false), QStringLiteral("程序退出"));
+  // A missing journal stays missing.
+  QTemporaryDir empty;
+  EXPECT_EQ(tools::journal::close_cut_off_runs(data_dir_of(empty)), 0);
+  EXPECT_FALSE(QFileInfo::exists(empty.filePath("data")));
   w.setAttribute(Qt::WA_DeleteOnClose, false);
 }
 
@@ -457,10 +480,10 @@ TEST(KilledProcess, TheJournalOpensCleanlyAndHoldsTheFinishedItems) {
 class Viewer : public ::testing::Test {
  protected:
   void SetUp() override {
-    exe_ = exe_dir_of(dir_);
+    data_ = data_dir_of(dir_);
     QDir().mkpath(dir_.filePath("data"));
     std::string why;
-    store_ = Store::open(tools::journal::journal_path(exe_), &why);
+    store_ = Store::open(tools::journal::journal_file(data_), &why);
     ASSERT_TRUE(store_) << why;
   }
   void TearDown() override {
@@ -498,7 +521,7 @@ class Viewer : public ::testing::Test {
   }
 
   QTemporaryDir dir_;
-  std::string exe_;
+  std::string data_;
   std::shared_ptr<Store> store_;
   testsupport::OfflineContext ctx_{dir_.path().toStdString()};
 };
@@ -606,7 +629,7 @@ TEST_F(Viewer, TenThousandItemsAreReadPageByPage) {
   w->set_filter(1);
   EXPECT_EQ(items->total(), 3333);
   // A live run of this process is not "cut off".
-  JRun live(exe_, QStringLiteral("自动上架商品"), nullptr, {}, {"x"});
+  JRun live(data_, QStringLiteral("自动上架商品"), nullptr, {}, {"x"});
   w->refresh();
   EXPECT_EQ(w->runs_model()->index(0, tools::journal::RunsModel::kEnding).data().toString(), QStringLiteral("进行中"));
   EXPECT_EQ(w->runs_model()->index(1, tools::journal::RunsModel::kEnding).data().toString(),

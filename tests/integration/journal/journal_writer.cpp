@@ -1,6 +1,6 @@
 // Helper of the journal tests: records a publishing-like run of many items into
-// <exe_dir>/data/journal.db and says "ended N" after each item, until it is killed.
-// Usage: journal_writer EXE_DIR
+// DATA_DIR/journal.db and says "ended N" after each item, until it is killed.
+// Usage: journal_writer DATA_DIR
 #include <QCoreApplication>
 #include <QStringList>
 #include <QThread>

@@ -95,7 +95,7 @@ TEST(SubmissionWindow, ButtonsNavigateAndTheBrowserFollowsTheSize) {
   Engines engines;
   QTemporaryDir dir;
   Context ctx(dir.path().toStdString());
-  settings::ensure_data_dir(ctx.exe_dir());
+  ctx.ensure_data_dir();
   const std::string ini = ctx.data_file(settings::kConfigure);
   settings::write_key(ini, text::utf8_to_gbk(tools::submission::kBaiduKey),
                       engines.url("/sitesubmit/index"));

@@ -207,7 +207,7 @@ TEST_P(StepMisses, APageThatDoesNotComeIsRecordedAndTheLoginPageEndsTheRun) {
   QStringList statuses;
   ToolRun run(window_, browser());
   {
-    tools::journal::Run record(exe_dir(), QStringLiteral("测试"), browser(), {}, {"a", "b"});
+    tools::journal::Run record(data_dir(), QStringLiteral("测试"), browser(), {}, {"a", "b"});
     run.report_to(&record, [&](const QString& s) { statuses << s; });
     record.begin_item(QStringLiteral("a"));
     const tools::PageMark mark = run.mark();

@@ -216,7 +216,7 @@ TEST_F(Durability, StaleTemporariesAreRemovedAndNothingElse) {
 }
 
 TEST_F(Durability, TheFirstUseOfADataDirectoryClearsWhatEarlierProcessesLeft) {
-  const std::string data = data_dir(dir_);
+  const std::string data = portable_data_dir(dir_);
   ASSERT_EQ(::mkdir(data.c_str(), 0755), 0);
   const auto now = std::chrono::system_clock::now();
   put(data + "/configure.ini", "[k]\r\nk=v\r\n");
@@ -226,14 +226,14 @@ TEST_F(Durability, TheFirstUseOfADataDirectoryClearsWhatEarlierProcessesLeft) {
   put(data + "/.web.txt.tmp-NEW123", "x");
   set_mtime(data + "/.web.txt.tmp-NEW123", now + std::chrono::hours(1));
 
-  ASSERT_TRUE(ensure_data_dir(dir_));
+  ASSERT_TRUE(make_data_dir(data));
   EXPECT_FALSE(fs::exists(data + "/.configure.ini.tmp-OLD123"));
   EXPECT_TRUE(fs::exists(data + "/.web.txt.tmp-NEW123"));
   EXPECT_EQ(read_key(data + "/configure.ini", "k"), "v");
   // Only the first use of the directory sweeps it.
   put(data + "/.configure.ini.tmp-LATER1", "x");
   set_mtime(data + "/.configure.ini.tmp-LATER1", now - std::chrono::hours(2));
-  ASSERT_TRUE(ensure_data_dir(dir_));
+  ASSERT_TRUE(make_data_dir(data));
   EXPECT_TRUE(fs::exists(data + "/.configure.ini.tmp-LATER1"));
 }
 

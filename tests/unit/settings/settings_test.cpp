@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -236,18 +237,24 @@ TEST_F(SettingsTest, WholeFiles) {
 }
 
 TEST_F(SettingsTest, DataDirectory) {
-  EXPECT_EQ(data_dir("/opt/tessaro"), "/opt/tessaro/data");
-  EXPECT_EQ(data_file("/opt/tessaro", kWebHistory), "/opt/tessaro/data/web.txt");
-  EXPECT_TRUE(ensure_data_dir(dir_));
+  EXPECT_EQ(portable_data_dir("/opt/tessaro"), "/opt/tessaro/data");
+  EXPECT_EQ(data_path("/home/u/.local/share/tessaro/data", kWebHistory), "/home/u/.local/share/tessaro/data/web.txt");
+  const std::string data = portable_data_dir(dir_);
+  EXPECT_TRUE(make_data_dir(data));
   EXPECT_TRUE(std::filesystem::is_directory(dir_ + "/data"));
-  EXPECT_TRUE(ensure_data_dir(dir_));  // already there
+  EXPECT_TRUE(make_data_dir(data));  // already there
+  // Missing parents are made too (a per-user location on a fresh account).
+  EXPECT_TRUE(make_data_dir(dir_ + "/share/tessaro/data/"));
+  EXPECT_TRUE(std::filesystem::is_directory(dir_ + "/share/tessaro/data"));
   put(path("file"), "x");
-  EXPECT_FALSE(ensure_data_dir(path("file")));
+  EXPECT_FALSE(make_data_dir(path("file")));
+  EXPECT_FALSE(make_data_dir(path("file") + "/data"));
+  EXPECT_EQ(errno, ENOTDIR);
   // A user who deletes the directory loses only the values.
-  ASSERT_TRUE(write_key(data_file(dir_, kConfigure), "k", "v"));
-  std::filesystem::remove_all(dir_ + "/data");
-  EXPECT_EQ(read_key(data_file(dir_, kConfigure), "k"), "");
-  EXPECT_FALSE(write_key(data_file(dir_, kConfigure), "k", "v"));
-  EXPECT_TRUE(ensure_data_dir(dir_));
-  EXPECT_TRUE(write_key(data_file(dir_, kConfigure), "k", "v"));
+  ASSERT_TRUE(write_key(data_path(data, kConfigure), "k", "v"));
+  std::filesystem::remove_all(data);
+  EXPECT_EQ(read_key(data_path(data, kConfigure), "k"), "");
+  EXPECT_FALSE(write_key(data_path(data, kConfigure), "k", "v"));
+  EXPECT_TRUE(make_data_dir(data));
+  EXPECT_TRUE(write_key(data_path(data, kConfigure), "k", "v"));
 }
