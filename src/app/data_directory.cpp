@@ -73,7 +73,9 @@ DataDirChoice per_user(const DataDirRequest& r, DataDirMode mode) {
     c.problem = "找不到用户主目录，无法确定用户数据目录；请用 --data-dir 指定数据目录";
     return c;
   }
-  return use(without_trailing_separator(r.user_dir), mode, "用户数据目录");
+  DataDirChoice c = use(without_trailing_separator(r.user_dir), mode, "用户数据目录");
+  if (!c.problem.empty()) c.problem += "；可用 --data-dir 指定数据目录";
+  return c;
 }
 
 }  // namespace
