@@ -16,7 +16,8 @@ bool refused_exe_dir(std::string_view exe_dir) {
 
 QIcon app_icon() {
   QIcon icon;
-  for (int n : {16, 24, 32, 48, 64, 128, 256}) icon.addFile(QStringLiteral(":/tessaro/icons/%1.png").arg(n), QSize(n, n));
+  for (int n : {16, 24, 32, 48, 64, 128, 256})
+    icon.addFile(QStringLiteral(":/tessaro/icons/%1.png").arg(n), QSize(n, n));
   return icon;
 }
 

@@ -64,8 +64,10 @@ int main(int argc, char** argv) {
 
   // One Tessaro per data directory; the second ends here without touching a file.
   app::InstanceLock lock(data.dir);
-  if (lock.state() == app::InstanceLock::State::busy)
-    return refuse(app::kAlreadyRunning, app::kAlreadyRunning + QStringLiteral("：") + QString::fromStdString(data.dir));
+  if (lock.state() == app::InstanceLock::State::busy) {
+    const QString where = QString::fromStdString(data.dir);
+    return refuse(app::kAlreadyRunning, app::kAlreadyRunning + QStringLiteral("：") + where);
+  }
   if (lock.state() == app::InstanceLock::State::failed) return refuse(lock.problem(), lock.problem());
   app::run_at_end([&lock] { lock.release(); });
   // Runs the journal still shows open belong to a process that is gone.
