@@ -26,6 +26,7 @@
 #include <tuple>
 
 #include "app/app_config.h"
+#include "app/data_directory.h"
 #include "app/instance_lock.h"
 #include "app/main_window.h"
 #include "e2e_support.h"
@@ -261,9 +262,10 @@ TEST(RealBinary, InstalledTreeTwoStartsAtOnceExactlyOneRuns) {
   namespace fs = std::filesystem;
   const fs::path root = e2e::fresh_exe_dir("installed");
   fs::create_directories(root / "bin");
-  fs::create_directories(root / "share" / "tessaro");
   fs::copy_file(TESSARO_BIN, root / "bin" / "tessaro");
-  { std::FILE* f = std::fopen((root / "share/tessaro/installed").c_str(), "w"); std::fclose(f); }
+  const fs::path marker = (root / "bin" / app::installed_marker()).lexically_normal();  // share/tessaro/installed
+  fs::create_directories(marker.parent_path());
+  { std::FILE* f = std::fopen(marker.c_str(), "w"); std::fclose(f); }
   const std::string data = (root / "xdg/tessaro/data").string();
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("XDG_DATA_HOME", QString::fromStdString((root / "xdg").string()));
@@ -313,7 +315,7 @@ TEST(RealBinary, InstalledTreeTwoStartsAtOnceExactlyOneRuns) {
   EXPECT_EQ(winner.state(), QProcess::Running);
   // Nothing beside the installed executable.
   EXPECT_EQ(std::distance(fs::directory_iterator(root / "bin"), fs::directory_iterator()), 1);
-  EXPECT_EQ(std::distance(fs::directory_iterator(root / "share/tessaro"), fs::directory_iterator()), 1);
+  EXPECT_EQ(std::distance(fs::directory_iterator(marker.parent_path()), fs::directory_iterator()), 1);
 
   EXPECT_TRUE(e2e::x_close_window(app::main_title()));
   ASSERT_TRUE(winner.waitForFinished(15000));
