@@ -122,7 +122,7 @@ int soak_orders(bench::DemoBench& b, int argc, char** argv) {
   harness::load(ctx.main_browser(), QString::fromLatin1(harness::kDemoRoot) + "/SelfProduct/ManualOrderList.aspx");
   auto* w = new tools::orders::OrdersWindow(ctx);
   w->show();
-  Sampler sampler(tools::journal::journal_path(ctx.exe_dir()), bench::child_named("tessaro-demo"));
+  Sampler sampler(tools::journal::journal_file(ctx.data_dir()), bench::child_named("tessaro-demo"));
   Sampler::header("cycle");
   int done = 0;
   QObject::connect(w, &tools::orders::OrdersWindow::cycle_finished, [&](int) {
@@ -151,7 +151,7 @@ int soak_publishing(bench::DemoBench& b, int argc, char** argv) {
   list.chop(1);
   w->controls().names->setPlainText(list);
   w->show();
-  Sampler sampler(tools::journal::journal_path(ctx.exe_dir()), bench::child_named("tessaro-demo"));
+  Sampler sampler(tools::journal::journal_file(ctx.data_dir()), bench::child_named("tessaro-demo"));
   Sampler::header("name");
   const QString prefix = QStringLiteral("正在发布第");
   QObject::connect(w, &tools::publishing::PublishingWindow::status_text_changed, [&](const QString& t) {
@@ -176,7 +176,7 @@ int soak_templates(bench::DemoBench& b, int argc, char** argv) {
   auto* w = new tools::templates::TemplatesWindow(ctx);
   w->show();
   harness::wait_until([] { return false; }, 2000);  // the list loads
-  Sampler sampler(tools::journal::journal_path(ctx.exe_dir()), bench::child_named("tessaro-demo"));
+  Sampler sampler(tools::journal::journal_file(ctx.data_dir()), bench::child_named("tessaro-demo"));
   Sampler::header("page");
   const QString prefix = QStringLiteral("正在分析第");
   QObject::connect(w, &tools::templates::TemplatesWindow::status_text_changed, [&](const QString& t) {

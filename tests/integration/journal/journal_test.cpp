@@ -252,12 +252,12 @@ TEST(RunLife, AJournalHeldByAnotherProgramLosesNothingOrSaysWhereItsRecordStops)
   for (const Hold h : {Hold{3000, false}, Hold{7000, true}}) {
     SCOPED_TRACE(h.writer_ms);
     QTemporaryDir dir;
-    const std::string exe = exe_dir_of(dir);
-    const std::string path = tools::journal::journal_path(exe);
+    const std::string data = data_dir_of(dir);
+    const std::string path = tools::journal::journal_file(data);
     QStringList told;
     std::int64_t id = 0;
     {
-      JRun run(exe, "锁", nullptr, {}, {"a", "b", "c"});
+      JRun run(data, "锁", nullptr, {}, {"a", "b", "c"});
       ASSERT_TRUE(run.recording());
       id = run.id();
       run.on_recording_stopped([&](const QString& t) { told << t; });
@@ -298,9 +298,9 @@ TEST(RunLife, AJournalHeldByAnotherProgramLosesNothingOrSaysWhereItsRecordStops)
   // A reader that keeps its read open: the log grows past its limit meanwhile, and is
   // emptied when the run ends after the reader let go.
   QTemporaryDir dir;
-  const std::string exe = exe_dir_of(dir);
-  const std::string path = tools::journal::journal_path(exe);
-  JRun run(exe, "读", nullptr, {}, {});
+  const std::string data = data_dir_of(dir);
+  const std::string path = tools::journal::journal_file(data);
+  JRun run(data, "读", nullptr, {}, {});
   sqlite3* db = nullptr;
   sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
   sqlite3_exec(db, "BEGIN; SELECT count(*) FROM items;", nullptr, nullptr, nullptr);
