@@ -71,6 +71,28 @@ inline int cards_in_stock(int product, int when_missing = -1) {
   return when_missing;
 }
 
+// What the demo recorded of the tools' work, without what differs between two runs of the
+// same work: times ("at"), the line's conditions, the logins and the last page seen, and the
+// keys of drop (for example a generated user name).
+inline QJsonValue without_times(const QJsonValue& v, const QStringList& drop) {
+  if (v.isArray()) {
+    QJsonArray out;
+    for (const QJsonValue& e : v.toArray()) out.append(without_times(e, drop));
+    return out;
+  }
+  if (!v.isObject()) return v;
+  QJsonObject out;
+  const QJsonObject o = v.toObject();
+  for (auto it = o.begin(); it != o.end(); ++it)
+    if (it.key() != QLatin1String("at") && !drop.contains(it.key())) out.insert(it.key(), without_times(it.value(), drop));
+  return out;
+}
+inline QJsonObject demo_records(const QStringList& drop = {}) {
+  QJsonObject s = demo_state();
+  for (const char* k : {"conditions", "logins", "last_page"}) s.remove(QLatin1String(k));
+  return without_times(s, drop).toObject();
+}
+
 // A fixture logged into the demo once per suite through a TestContext. Each test gets a
 // fresh executable directory, the address box set, what the demo recorded forgotten and
 // the waits scaled (Options); afterwards every top-level window of the types Windows is
