@@ -48,6 +48,8 @@ inline constexpr const char* kKeyPasswordUtf8 = "保存帐";  // holds the passw
 inline constexpr const char* kKeyAccountUtf8 = "保存密";   // holds the account
 inline constexpr const char* kKeyCheck1Utf8 = "选择框1";
 inline constexpr const char* kKeyAddressUtf8 = "网页地址";
+// Fast mode ("1" on, anything else off), in a section of its own.
+inline constexpr const char* kKeyFastModeUtf8 = "快速模式";
 
 // The application's icon (the installed theme icon's artwork, built in).
 QIcon app_icon();

@@ -41,6 +41,7 @@
 #include "settings/settings.h"
 #include "text/text.h"
 #include "tools/common/journal.h"
+#include "tools/common/run_mode.h"
 #include "tools/common/tool_window.h"
 
 #ifdef TESSARO_HAVE_MAKER_NOTICE
@@ -426,6 +427,19 @@ void MainWindow::build_menu_bar() {
   QAction* open_dir = records->addAction(q("打开数据目录"));
   open_dir->setObjectName(QStringLiteral("open_data_dir_action"));
   connect(open_dir, &QAction::triggered, this, &MainWindow::open_data_dir);
+  QMenu* setup = menuBar()->addMenu(q("设置"));
+  fast_mode_ = setup->addAction(q("快速模式（按平台应答节奏）"));
+  fast_mode_->setObjectName(QStringLiteral("fast_mode_action"));
+  fast_mode_->setCheckable(true);
+  connect(fast_mode_, &QAction::toggled, this, &MainWindow::set_fast_mode);
+}
+
+void MainWindow::set_fast_mode(bool on) {
+  tools::RunMode::set_fast(on);
+  if (!values_loaded_) return;
+  const std::string file = settings::data_path(data_dir_, settings::kConfigure);
+  if (!settings::write_key(file, gbk(kKeyFastModeUtf8), on ? "1" : "0"))
+    platform::show_message(this, q("快速模式的设置无法保存到 ") + QString::fromStdString(file), platform::kTitleHint);
 }
 
 void MainWindow::open_data_dir() {
@@ -474,6 +488,7 @@ bool MainWindow::start_up() {
     password_->setText(platform::from_gbk(settings::read_key(file, gbk(kKeyPasswordUtf8))));
     account_->setText(platform::from_gbk(settings::read_key(file, gbk(kKeyAccountUtf8))));
     address_->setText(platform::from_gbk(settings::read_key(file, gbk(kKeyAddressUtf8))));
+    if (fast_mode_) fast_mode_->setChecked(settings::read_key(file, gbk(kKeyFastModeUtf8)) == "1");
     values_loaded_ = true;
   }
   // 9. Address history (records the address now in the box).

@@ -73,6 +73,9 @@ class MainWindow : public QMainWindow, public tools::ToolContext {
   void export_agent_data();
   // "记录" → "打开数据目录": the data directory in the file manager.
   void open_data_dir();
+  // "设置" → "快速模式（按平台应答节奏）": runs begun from now on are paced by the platform's
+  // answers; saved at once.
+  void set_fast_mode(bool on);
   // Focus cycle: password -> account -> captcha -> address -> password. True when the
   // key was taken (one of the four boxes had focus).
   bool focus_cycle();
@@ -97,6 +100,7 @@ class MainWindow : public QMainWindow, public tools::ToolContext {
   bool values_loaded_ = false;  // the periodic save writes only after start-up step 8
   bool tab_handler_installed_ = false;
 
+  QAction* fast_mode_ = nullptr;
   QLineEdit* account_ = nullptr;
   QLineEdit* password_ = nullptr;
   QCheckBox* show_password_ = nullptr;

@@ -41,6 +41,7 @@
 #include "app/browser_window.h"
 #include "app/main_window.h"
 #include "tools/common/journal.h"
+#include "tools/common/run_mode.h"
 #include "tools/common/journal_store.h"
 #include "tools/journal/journal_window.h"
 #include "app/maker_notice.h"
@@ -824,6 +825,30 @@ TEST_F(Shell, RecordsMenuOpensTheJournalAndClosingEndsOpenRuns) {
   const auto items = store->items(run.id(), {}, 0, 10);
   ASSERT_EQ(items.size(), 1u);
   EXPECT_GE(items[0].ended_ms, items[0].began_ms);
+}
+
+// "设置" → "快速模式（按平台应答节奏）": read from configure.ini at start-up, saved at once in a
+// section of its own, and what the next run takes.
+TEST_F(Shell, FastModeIsAMenuSwitchSavedInItsOwnSection) {
+  exe_dir_ = e2e::fresh_exe_dir("fast");
+  e2e::write_config(exe_dir_, app::kKeyFastModeUtf8, "1");
+  app::MainWindow& w = start_in(exe_dir_);
+  auto* fast = w.findChild<QAction*>(QStringLiteral("fast_mode_action"));
+  ASSERT_NE(fast, nullptr);
+  EXPECT_EQ(fast->text(), u("快速模式（按平台应答节奏）"));
+  EXPECT_TRUE(fast->isCheckable());
+  EXPECT_TRUE(fast->isChecked());
+  EXPECT_TRUE(tools::RunMode::fast());
+  fast->trigger();
+  EXPECT_FALSE(tools::RunMode::fast());
+  const std::string ini = e2e::data_file(exe_dir_, settings::kConfigure);
+  EXPECT_EQ(settings::read_key(ini, text::utf8_to_gbk(app::kKeyFastModeUtf8)), "0");
+  fast->trigger();
+  EXPECT_EQ(settings::read_key(ini, text::utf8_to_gbk(app::kKeyFastModeUtf8)), "1");
+  // The periodic save keeps it.
+  harness::wait_until([] { return false; }, 200);
+  EXPECT_EQ(settings::read_key(ini, text::utf8_to_gbk(app::kKeyFastModeUtf8)), "1");
+  fast->trigger();
 }
 }  // namespace
 
