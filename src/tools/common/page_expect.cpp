@@ -3,6 +3,8 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <algorithm>
+
 #include "page/page_probe.h"
 #include "platform/gbk.h"
 
@@ -72,12 +74,24 @@ Verdict judge(const page::PageState& state, const PageMark& mark, quint64 loads_
     if (!mark.read) return loads_now > mark.loads;
     return !mark.documents.contains(d.identity);
   };
+  // The login form instead of the page expected: the session ended. Checked first, so
+  // that a step expecting any answer does not take the login page for it.
+  const bool wants_login = std::find(expect.elements.begin(), expect.elements.end(), "UserName") !=
+                           expect.elements.end();
+  if (!wants_login) {
+    for (const page::ShownDocument& d : state.documents)
+      if (counts(d) && d.login_form) v.login = true;
+    if (v.login) {
+      v.found = top->address + QStringLiteral("（登录页面）");
+      return v;
+    }
+  }
   // Keys probed: the elements, then the absent ones.
   const std::size_t n_elements = expect.elements.size();
   const bool address_ok = address_matches(top->address, expect);
   const bool top_counts = counts(*top);
   bool elements_ok = false;
-  if (expect.elements.empty() && expect.select.empty()) {
+  if (expect.elements.empty() && expect.select.empty() && !expect.any_document) {
     elements_ok = top_counts;
   } else {
     for (const page::ShownDocument& d : state.documents)
@@ -90,15 +104,18 @@ Verdict judge(const page::PageState& state, const PageMark& mark, quint64 loads_
         present << platform::from_gbk(expect.absent[k]);
         break;
       }
-  v.holds = !state.loading && address_ok && elements_ok && present.isEmpty();
+  // A closed dialog is told by what it no longer holds: a document still loading may yet
+  // come to hold it.
+  bool unsettled = false;
+  if (!expect.absent.empty())
+    for (const page::ShownDocument& d : state.documents)
+      if (!d.complete) unsettled = true;
+  v.holds = !state.loading && !unsettled && address_ok && elements_ok && present.isEmpty();
   if (v.holds) return v;
-
-  for (const page::ShownDocument& d : state.documents)
-    if (counts(d) && d.login_form) v.login = true;
   // What was found: the address shown, whether it is still loading or the page of before,
   // and the elements that none of the new documents holds.
   QString state_text;
-  if (state.loading) state_text = QStringLiteral("正在载入");
+  if (state.loading || unsettled) state_text = QStringLiteral("正在载入");
   else if (fresh && !top_counts && !elements_ok) state_text = top->complete ? QStringLiteral("仍是操作前的页面") : QStringLiteral("未载入完成");
   else state_text = QStringLiteral("已载入");
   QStringList missing;

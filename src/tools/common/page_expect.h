@@ -31,6 +31,9 @@ struct Expect {
   // a dialog frame); any shown; or, for an action that may or may not post back (a fired
   // event), a document loaded after it when a load began, else any.
   enum class Since { action, any, load_if_any } since = Since::action;
+  // With no elements named: a document that counts in a frame serves as well as the top
+  // one (an answer that may come in a dialog frame or in the page).
+  bool any_document = false;
 
   // The page at address (absolute or back-office relative): its path and every query item.
   static Expect at(const QString& page, const QString& address, std::vector<std::string> elements = {});

@@ -208,6 +208,31 @@ PageMark ToolRun::mark(platform::BrowserView* browser) const {
   return m;
 }
 
+namespace {
+// The keys and selects that judging expect needs probed.
+void probe_keys(const Expect& expect, std::vector<std::string>& keys, std::vector<std::string>& selects) {
+  keys = expect.elements;
+  keys.insert(keys.end(), expect.absent.begin(), expect.absent.end());
+  if (!expect.select.empty()) selects.push_back(expect.select);
+}
+}  // namespace
+
+Arrival ToolRun::look(const PageMark& mark, const Expect& expect, platform::BrowserView* browser) {
+  const QPointer<platform::BrowserView> view = browser ? browser : browser_.data();
+  if (!alive() || !view) return Arrival::ended;
+  std::vector<std::string> keys, selects;
+  probe_keys(expect, keys, selects);
+  const page::PageState state = page::probe_page(view, keys, selects);
+  if (!alive() || !view) return Arrival::ended;
+  const Verdict v = judge(state, mark, view->loads_started(), expect);
+  if (v.holds) return Arrival::arrived;
+  if (v.login) {
+    expire_login();
+    return Arrival::login_expired;
+  }
+  return Arrival::missing;
+}
+
 Arrival ToolRun::wait_for(int ms, const PageMark& mark, const Expect& expect, Kind kind,
                           platform::BrowserView* browser) {
   constexpr int kPollMs = 50;
@@ -217,9 +242,8 @@ Arrival ToolRun::wait_for(int ms, const PageMark& mark, const Expect& expect, Ki
   // Paced: the prescribed wait first. Fast: the floor, then the page as soon as it is
   // there and quiet (no load in progress, no message box open).
   if (!waited(fast_ && ms > kFastFloorMs ? kFastFloorMs : ms, kind == Kind::blocking)) return Arrival::ended;
-  std::vector<std::string> keys = expect.elements, selects;
-  keys.insert(keys.end(), expect.absent.begin(), expect.absent.end());
-  if (!expect.select.empty()) selects.push_back(expect.select);
+  std::vector<std::string> keys, selects;
+  probe_keys(expect, keys, selects);
   // The limit is a wait like the others: tests shorten it with the wait scale. In fast mode
   // it runs from the end of what would have been the prescribed wait.
   const qint64 limit = std::llround(kExpectLimitMs * platform::wait_scale()) +

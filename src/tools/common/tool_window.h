@@ -99,6 +99,10 @@ class ToolRun {
   // The prescribed wait of kind, then until expect holds (browser: as for mark).
   Arrival wait_for(int ms, const PageMark& mark, const Expect& expect, Kind kind = Kind::responsive,
                    platform::BrowserView* browser = nullptr);
+  // The page shown now held against expect once, without waiting: arrived; login_expired
+  // (the run ended as wait_for ends it); or missing, with nothing recorded (the caller
+  // decides what that means).
+  Arrival look(const PageMark& mark, const Expect& expect, platform::BrowserView* browser = nullptr);
   // An action found nothing to act on (no such link, button, box): its item is not done at
   // once, without a page wait.
   void nothing_to_act_on(const QString& what);

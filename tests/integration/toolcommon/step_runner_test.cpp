@@ -130,6 +130,16 @@ TEST_F(Steps, AStepActsOnlyOnThePageThatLoadedAfterItsActionHoweverSlowTheLine) 
   page3.since = Expect::Since::any;
   EXPECT_EQ(run.wait_for(0, before, page3), Arrival::missing);
   EXPECT_TRUE(run.last_problem().contains(QStringLiteral("AspNetPager1_input 第3项"))) << run.last_problem().toStdString();
+
+  // An answer that may come in a dialog frame: the top document stays, a frame loads.
+  const Expect top_answer = Expect::holding(QStringLiteral("应答"), {});
+  Expect any_answer = top_answer;
+  any_answer.any_document = true;
+  before = run.mark();
+  snap.attach_page(browser());
+  ASSERT_TRUE(snap.run_script("openDialog({title:'x', iframe:{src:'SelfProduct/ProductTemplate.aspx?PID=2'}})"));
+  EXPECT_EQ(run.wait_for(100, before, any_answer), Arrival::arrived);
+  EXPECT_EQ(run.wait_for(0, before, top_answer), Arrival::missing);
 }
 
 TEST_F(Steps, FastModeEndsAWaitOnceThePageIsThereAndPressesItsBoxesAtOnceButKeepsTheUsersWaits) {
