@@ -23,10 +23,14 @@ bool RowCursor::next() {
   return row_ == kRowsPerPage + 1;
 }
 
-void RowCursor::turned(int selected_index, int options) {
+int next_option(int selected_index, int options) {
+  // The option after the selected one is option number s + 2, when it exists.
+  return selected_index >= 0 && selected_index + 2 <= options ? selected_index + 2 : 0;
+}
+
+void RowCursor::turned(int option) {
   row_ = 1;
-  // The option after the selected one is option number s + 2: page s + 2, when it exists.
-  if (selected_index >= 0 && selected_index + 2 <= options) page_ = selected_index + 2;
+  if (option >= 1) page_ = option;
 }
 
 std::string RowCursor::key() const {

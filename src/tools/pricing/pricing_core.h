@@ -19,6 +19,11 @@ struct ModeFields {
 };
 ModeFields mode_fields(int mode);
 
+// After row 19: the pager option to choose (1-based), the one after the selected one
+// (selected_index: 0-based, -1 when the list has no pager; options: the pager's count);
+// 0 when there is none: the list ends on this page.
+int next_option(int selected_index, int options);
+
 // Row i (1 to 19) of the list page the run works on, and that page's number (from the
 // pager when the list has one, else 1).
 class RowCursor {
@@ -30,10 +35,8 @@ class RowCursor {
   // The row's steps are done: the next row. True when that was the page's 19th row; the
   // caller turns the page and calls turned().
   bool next();
-  // After a page turn: selected_index is the pager's selected option (0-based) before the
-  // turn, or -1 when the list has no pager; options is the pager's option count. Row 1 of
-  // the next page, or of the same one when there is no next option.
-  void turned(int selected_index, int options);
+  // After a page turn to the pager's option number option (1-based): row 1 of that page.
+  void turned(int option);
   // The journal key of the current row: "第P页第R行".
   std::string key() const;
 

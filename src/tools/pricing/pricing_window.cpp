@@ -40,6 +40,34 @@ QLineEdit* box(const QString& caption, const QString& text, QWidget* parent) {
   return e;
 }
 
+// The pages the steps of a row expect.
+// The row's link opens a dialog frame with "确认添加".
+Expect stock_dialog(const RowCursor& at) {
+  return Expect::holding(QStringLiteral("第%1页第%2行的增加地区库存对话框").arg(at.page()).arg(at.row()),
+                         {gbk(kConfirmAdd)});
+}
+// "确认添加" brings the price form.
+Expect price_form(const ModeFields& fields) {
+  return Expect::holding(QStringLiteral("价格表单"), {"txtPurchase", fields.price_box, fields.set_button, "btnSubmit"});
+}
+// btnSubmit's answer closes the dialog: the list again, without the price form.
+Expect list_again() {
+  Expect e = Expect::holding(QStringLiteral("商品列表（价格表单已关闭）"), {gbk(kStockLink)}, Expect::Since::any);
+  e.absent = {"txtPurchase"};
+  return e;
+}
+// A page turn: the list with the chosen option selected in its pager.
+Expect turned_page(int option) {
+  Expect e = Expect::holding(QStringLiteral("商品列表第%1页").arg(option), {});
+  e.select = kPager;
+  e.selected = option - 1;
+  return e;
+}
+
+QString journal_pointer(int not_done) {
+  return not_done > 0 ? QStringLiteral("，其中%1行未能完成，详见“记录”→“运行记录”").arg(not_done) : QString();
+}
+
 }  // namespace
 
 PricingWindow::PricingWindow(ToolContext& ctx) : ToolWindow(ctx), ctx_(ctx) {
@@ -89,11 +117,15 @@ void PricingWindow::build() {
     buttons->addWidget(b);
   }
   outer->addLayout(buttons);
+  c_.status = new QLabel(this);
+  c_.status->setWordWrap(true);
+  c_.status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  outer->addWidget(c_.status);
   outer->addStretch();
 
   connect(c_.start, &QPushButton::clicked, this, &PricingWindow::start_run);
   connect(c_.stop, &QPushButton::clicked, this, &PricingWindow::stop_run);
-  resize(420, 200);
+  resize(420, 230);
 }
 
 void PricingWindow::on_closing() {
@@ -121,6 +153,11 @@ int PricingWindow::current_page() {
   return snap.get_selected_index(kPager) + 1;
 }
 
+void PricingWindow::set_status(const QString& text) {
+  c_.status->setText(text);
+  emit status_text_changed(text);
+}
+
 void PricingWindow::stop_run() {
   c_.start->setEnabled(true);
   c_.stop->setEnabled(false);
@@ -144,6 +181,10 @@ void PricingWindow::start_run() {
   // The window's closing work ends the run too (the main window closing does it before
   // the process ends).
   auto waited = [&](int ms) { return run.wait(ms) && browser && !ended_; };
+  auto step = [&](int ms, const PageMark& mark, const Expect& expect) {
+    const Arrival a = run.wait_for(ms, mark, expect);
+    return ended_ || !browser ? Arrival::ended : a;
+  };
 
   // 1.
   page::confirm_web_dialogs(browser, platform::kWebMessageTitle, platform::kOkCaption, false, kConfirmPeriodMs);
@@ -151,53 +192,137 @@ void PricingWindow::start_run() {
   count_ = 0;
   cursor_.start(current_page());
   journal::Run record(ctx_.data_dir(), QStringLiteral("自动库存+定价"), browser, run_settings(), {});
+  run.report_to(&record, [this](const QString& text) { set_status(text); });
+  run.stop_when([this] { return count_ >= kStoppedCount || ended_; });
+  int rows_not_done = 0;
+
+  // How the run ends before 10000 rows: at the list's end, at a page that did not come, at
+  // the login page, or stopped during a page wait. The window is idle again.
+  auto end_run = [&](Arrival how, const QString& text) {
+    if (how == Arrival::stopped) {
+      run.not_done(QStringLiteral("已停止：未等到平台的应答页面"));
+      record.end(journal::Ending::stopped);
+    } else if (how == Arrival::missing) {
+      record.end(journal::Ending::page_not_ready);
+    } else if (how == Arrival::arrived) {
+      record.end(journal::Ending::finished);
+    }
+    run.enable_browser_input();
+    c_.start->setEnabled(true);
+    c_.stop->setEnabled(false);
+    if (!text.isEmpty()) set_status(text);
+    emit run_finished();
+    if (restart_) {
+      restart_ = false;
+      QTimer::singleShot(0, this, &PricingWindow::start_run);
+    }
+  };
 
   // 2.
   while (count_ < kRowLimit) {
-    record.begin_item(QString::fromStdString(cursor_.key()));
     emit row_started(cursor_.row(), cursor_.page());
+    set_status(QStringLiteral("正在处理第%1页第%2行").arg(cursor_.page()).arg(cursor_.row()));
+    // 2.1-2.2: the row's link opens its dialog. A page with fewer rows has no such link:
+    // the list is done.
+    PageMark mark = run.mark();
     snap.attach_page(browser);
-    snap.click_titled_link(gbk(kStockLink), cursor_.row());
-    if (!waited(kAfterLinkMs)) return;
-    snap.attach_page(browser);
-    snap.click_button(gbk(kConfirmAdd));
-    if (!run.alive() || ended_) return;
-    // Once stopped, the buttons stay as "停止定价" left them (the row still finishes).
+    if (!snap.click_titled_link(gbk(kStockLink), cursor_.row())) {
+      if (!run.alive() || ended_ || !browser) return;
+      return end_run(Arrival::arrived, QStringLiteral("商品已全部处理，定价结束") + journal_pointer(rows_not_done));
+    }
+    record.begin_item(QString::fromStdString(cursor_.key()));
+    Arrival a = step(kAfterLinkMs, mark, stock_dialog(cursor_));
+    if (a == Arrival::ended) return;
+    if (a == Arrival::login_expired || a == Arrival::stopped) return end_run(a, {});
+    // 2.3 (the buttons of a running run; once stopped they stay as "停止定价" left them)
     if (count_ < kStoppedCount) {
       c_.start->setEnabled(false);
       c_.stop->setEnabled(true);
     }
-    if (!waited(kAfterConfirmMs)) return;
-    ++count_;
-    const bool page_done = cursor_.next();
-    snap.attach_page(browser);
-    snap.set_textbox_text("txtPurchase", gbk(c_.purchase));
     const int mode = c_.mode->currentIndex();
     const ModeFields fields = mode_fields(mode);
-    const QLineEdit* level = mode == 1 ? c_.purchase_discount : mode == 2 ? c_.face_value_discount : c_.addition;
-    snap.attach_page(browser);
-    snap.set_textbox_text(fields.price_box, gbk(level));
-    snap.attach_page(browser);
-    snap.click_button(fields.set_button);
-    if (!waited(kBeforeSubmitMs)) return;
-    snap.attach_page(browser);
-    snap.click_button("btnSubmit");
-    if (!run.alive() || !browser || ended_) return;
-    if (page_done) {
+    if (a == Arrival::arrived) {
+      mark = run.mark();
       snap.attach_page(browser);
-      int selected = -1;
-      int options = 0;
-      if (!snap.get_select_name(kPager).empty()) {
-        selected = snap.get_selected_index(kPager);
-        options = snap.count_options(kPager);
-        snap.attach_page(browser);
-        snap.select_option(kPager, selected + 2);
-        snap.attach_page(browser);
-        snap.fire_element_event(snap.get_select_element(kPagerSelect), "onchange");
+      if (!snap.click_button(gbk(kConfirmAdd))) {
+        if (!run.alive() || ended_ || !browser) return;
+        run.nothing_to_act_on(QStringLiteral("“确认添加”按钮"));
+        a = Arrival::missing;
+      } else {
+        // 2.4
+        a = step(kAfterConfirmMs, mark, price_form(fields));
+        if (a == Arrival::ended) return;
+        if (a == Arrival::login_expired || a == Arrival::stopped) return end_run(a, {});
       }
-      cursor_.turned(selected, options);
     }
-    if (!waited(kAfterRowMs)) return;
+    ++count_;
+    const bool page_done = cursor_.next();
+    // A row whose dialog or form did not come is not done; the list is still there, so the
+    // run goes on with the next row.
+    bool submitted = false;
+    if (a == Arrival::arrived) {
+      // 2.5-2.6
+      snap.attach_page(browser);
+      snap.set_textbox_text("txtPurchase", gbk(c_.purchase));
+      const QLineEdit* level = mode == 1 ? c_.purchase_discount : mode == 2 ? c_.face_value_discount : c_.addition;
+      snap.attach_page(browser);
+      snap.set_textbox_text(fields.price_box, gbk(level));
+      snap.attach_page(browser);
+      snap.click_button(fields.set_button);
+      // 2.7
+      if (!waited(kBeforeSubmitMs)) return;
+      mark = run.mark();
+      snap.attach_page(browser);
+      submitted = snap.click_button("btnSubmit");
+      if (!run.alive() || !browser || ended_) return;
+      if (!submitted) run.nothing_to_act_on(QStringLiteral("提交按钮 btnSubmit"));
+    }
+    if (!submitted) ++rows_not_done;
+
+    if (!page_done) {
+      // 2.9: the answer closes the dialog before the next row's link.
+      if (submitted) {
+        a = step(kAfterRowMs, mark, list_again());
+        if (a == Arrival::ended) return;
+        if (a == Arrival::login_expired || a == Arrival::stopped) return end_run(a, {});
+        if (a == Arrival::missing) ++rows_not_done;
+      } else if (!waited(kAfterRowMs)) {
+        return;
+      }
+      continue;
+    }
+
+    // 2.8: 19 rows done on this page. The answer first, so that the page turn does not
+    // cut it off; then the pager's next option, or the end of the list.
+    if (submitted) {
+      a = step(0, mark, list_again());
+      if (a == Arrival::ended) return;
+      if (a == Arrival::login_expired || a == Arrival::stopped) return end_run(a, {});
+      if (a == Arrival::missing) ++rows_not_done;
+    }
+    record.end_item();
+    snap.attach_page(browser);
+    int option = 0;
+    if (!snap.get_select_name(kPager).empty())
+      option = next_option(snap.get_selected_index(kPager), snap.count_options(kPager));
+    if (!run.alive() || !browser || ended_) return;
+    if (option == 0)
+      return end_run(Arrival::arrived, QStringLiteral("已到最后一页，定价结束") + journal_pointer(rows_not_done));
+    snap.attach_page(browser);
+    snap.select_option(kPager, option);
+    snap.attach_page(browser);
+    mark = run.mark();
+    snap.fire_element_event(snap.get_select_element(kPagerSelect), "onchange");
+    cursor_.turned(option);
+    // 2.9: the chosen page before its row 1. A turn that does not come ends the run: row 1
+    // would be clicked on the page of before.
+    a = step(kAfterRowMs, mark, turned_page(option));
+    if (a == Arrival::ended) return;
+    if (a == Arrival::missing) {
+      record.begin_item(QString::fromStdString(cursor_.key()));
+      record.item_not_done(run.last_problem());
+    }
+    if (a != Arrival::arrived) return end_run(a, {});
   }
   if (count_ >= kStoppedCount) {
     record.end(journal::Ending::stopped);

@@ -1,6 +1,6 @@
 #pragma once
 // The pricing window: regional stock, purchase price and one level price for every
-// product row of the list shown in the main browser, 19 rows a page, until stopped.
+// product row of the list shown in the main browser, 19 rows a page, to the list's end.
 
 #include <QString>
 
@@ -9,6 +9,7 @@
 
 class QComboBox;
 class QJsonObject;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -34,6 +35,7 @@ class PricingWindow : public ToolWindow {
     QLineEdit* face_value_discount = nullptr;  // 按面值折扣递增 (%)
     QPushButton* start = nullptr;     // 确认定价
     QPushButton* stop = nullptr;      // 停止定价
+    QLabel* status = nullptr;         // the run's status line
   };
   const Controls& controls() const { return c_; }
 
@@ -44,8 +46,11 @@ class PricingWindow : public ToolWindow {
  signals:
   // A row's steps begin: its row number on the page (1-19) and the page's number.
   void row_started(int row, int page);
-  // The run returned (stopped, 10000 rows, or the window went).
+  // The run returned (the list's end, stopped, 10000 rows, a page that did not come, or
+  // the window went).
   void run_finished();
+  // Every text of the status line, in order.
+  void status_text_changed(const QString& text);
 
  public slots:
   void start_run();  // "确认定价"
@@ -59,13 +64,14 @@ class PricingWindow : public ToolWindow {
   void build();
   QJsonObject run_settings() const;
   int current_page();
+  void set_status(const QString& text);
 
   ToolContext& ctx_;
   Controls c_;
   int count_ = 0;
   RowCursor cursor_;
-  bool restart_ = false;
-  bool ended_ = false;  // closing work done: no further step  // "确认定价" after a stop, while the stopped row finishes
+  bool restart_ = false;  // "确认定价" after a stop, while the stopped row finishes
+  bool ended_ = false;    // closing work done: no further step
 };
 
 }  // namespace tools::pricing

@@ -34,28 +34,22 @@ TEST(PricingCursor, NineteenRowsAPageThenTheNextPagersOption) {
   EXPECT_EQ(c.key(), "第2页第19行");
   EXPECT_TRUE(c.next());  // row 19 done: i is 20
   // The pager showed option 2 (index 1) of 5: option 3 is chosen, page 3.
-  c.turned(1, 5);
+  const int option = tools::pricing::next_option(1, 5);
+  EXPECT_EQ(option, 3);
+  c.turned(option);
   EXPECT_EQ(c.row(), 1);
   EXPECT_EQ(c.page(), 3);
   EXPECT_EQ(c.key(), "第3页第1行");
 }
 
-TEST(PricingCursor, WithoutPagerOrNextOptionTheSamePageAgainFromRowOne) {
-  RowCursor c;
-  c.start(0);
-  EXPECT_EQ(c.page(), 1);
-  for (int row = 1; row < 19; ++row) c.next();
-  ASSERT_TRUE(c.next());
-  c.turned(-1, 0);  // no pager
-  EXPECT_EQ(c.row(), 1);
-  EXPECT_EQ(c.page(), 1);
-
-  c.start(4);
-  for (int row = 1; row < 19; ++row) c.next();
-  ASSERT_TRUE(c.next());
-  c.turned(3, 4);  // the last of four options: none follows
-  EXPECT_EQ(c.row(), 1);
-  EXPECT_EQ(c.page(), 4);
+TEST(PricingCursor, WithoutPagerOrOnTheLastOptionTheListEnds) {
+  using tools::pricing::next_option;
+  EXPECT_EQ(next_option(-1, 0), 0);  // no pager
+  EXPECT_EQ(next_option(3, 4), 0);   // the last of four options
+  EXPECT_EQ(next_option(0, 1), 0);   // a pager of one page
+  EXPECT_EQ(next_option(4, 4), 0);   // a selection past the options
+  EXPECT_EQ(next_option(2, 4), 4);
+  EXPECT_EQ(next_option(0, 2), 2);
 }
 
 TEST(PricingCursor, AStartAlwaysBeginsAtRowOne) {
