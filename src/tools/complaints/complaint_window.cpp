@@ -24,7 +24,6 @@
 #include "platform/gbk.h"
 #include "settings/settings.h"
 #include "tools/common/journal.h"
-#include "tools/common/page_load.h"
 #include "tools/common/tool_context.h"
 #include "tools/complaints/order_info_window.h"
 #include "tools/complaints/template_editor.h"
@@ -44,6 +43,18 @@ constexpr int kAfterSaveMs = 200;         // editor save
 // A quick-phrase item shows the start of its template on one line; the whole text is
 // the item's data (a template may be long and span lines).
 constexpr int kPhraseShown = 60;
+
+// The pages the steps expect.
+Expect complaint_list() { return Expect::at(QStringLiteral("投诉列表"), QString::fromLatin1(kListPath)); }
+// Complaint number's page at its link's address, with what processing uses.
+Expect complaint_page(int number, const std::string& link) {
+  return Expect::at(QStringLiteral("第%1个投诉").arg(number), platform::from_gbk(kComplaintDir + link),
+                    {"TreatStatus_2", "ReplayContent", "treat_btn"});
+}
+// treat_btn's post-back: the platform's answer.
+Expect treat_answer(int number) {
+  return Expect::holding(QStringLiteral("第%1个投诉的处理结果").arg(number), {});
+}
 
 const QString kProcessCaption = QStringLiteral("处理（F1）");
 const QString kFinished = QStringLiteral("投诉处理完毕！");
@@ -229,6 +240,8 @@ void ComplaintWindow::open_sequence() {
   setWindowTitle(ctx_.main_title() + QStringLiteral("-卡盟投诉处理"));
   if (main_button) main_button->setEnabled(false);
   // 4
+  report_to(run, false);
+  const PageMark mark = run.mark();
   ctx_.navigate_main(ctx_.address_text() + kListPath);
   // 5
   templates_ = read_template_file(ctx_.data_file(settings::kComplaint));
@@ -238,8 +251,15 @@ void ComplaintWindow::open_sequence() {
   fill_phrases();
   c_.phrases->setCurrentIndex(0);
   choose_phrase(0);
-  // 8 (and the list page's load)
-  if (!run.wait(kListLoadMs) || !wait_page_loaded(run, browser)) return;
+  // 8 (and the list page the navigation brings; without it nothing can be collected)
+  const Arrival a = run.wait_for(kListLoadMs, mark, complaint_list());
+  if (a == Arrival::ended) return;
+  if (a != Arrival::arrived) {
+    opening_ = false;
+    stand_down();
+    emit opened();
+    return;
+  }
   // 9
   live.attach_live_page(browser);
   last_source_ = live.get_document_html();
@@ -256,17 +276,16 @@ void ComplaintWindow::open_sequence() {
     if (self) emit opened();
     return;
   }
-  // 12
-  ctx_.navigate_main(ctx_.address_text() + kComplaintDir + links_.front());
-  // 13
-  if (!run.wait(kComplaintLoadMs) || !wait_page_loaded(run, browser)) return;
-  // 14
-  live.attach_live_page(browser);
-  last_source_ = live.get_document_html();
-  if (!run.alive()) return;
-  append_particulars();
-  // 15
-  set_progress(platform::from_gbk(progress_text(links_.size(), 1)));
+  // 12-15 (a first complaint whose page does not come is not done: the next is shown)
+  const Shown shown = show_complaint(run);
+  if (shown == Shown::ended) {
+    if (run.alive() && run.login_expired()) emit opened();
+    return;
+  }
+  if (shown == Shown::finished) {
+    emit opened();
+    return;
+  }
   c_.process->setEnabled(true);
   // 16
   if (browser) {
@@ -297,13 +316,7 @@ void ComplaintWindow::process() {
   }
   processing_ = true;
   ToolRun run(this, ctx_.main_browser());
-  if (!journal_) {
-    QStringList keys;
-    for (const std::string& link : links_) keys << platform::from_gbk(link);
-    journal_ = std::make_unique<journal::Run>(ctx_.data_dir(), QStringLiteral("投诉批量处理"), ctx_.main_browser(),
-                                              QJsonObject{{QStringLiteral("complaints"), static_cast<int>(links_.size())}},
-                                              keys);
-  }
+  journal();
   QPointer<ComplaintWindow> self = this;
   bool batch = c_.all->isChecked();
   bool going = true;
@@ -329,10 +342,36 @@ void ComplaintWindow::process() {
   }
 }
 
+journal::Run& ComplaintWindow::journal() {
+  if (!journal_) {
+    QStringList keys;
+    for (const std::string& link : links_) keys << platform::from_gbk(link);
+    journal_ = std::make_unique<journal::Run>(ctx_.data_dir(), QStringLiteral("投诉批量处理"), ctx_.main_browser(),
+                                              QJsonObject{{QStringLiteral("complaints"), static_cast<int>(links_.size())}},
+                                              keys);
+  }
+  return *journal_;
+}
+
+// Misses are told in the status bar; with record, recorded on the journal's item in
+// progress (a complaint's treatment). A complaint page that does not come is recorded by
+// show_complaint (the item in progress then is the previous complaint's).
+void ComplaintWindow::report_to(ToolRun& run, bool record) {
+  run.report_to(record ? journal_.get() : nullptr, [this](const QString& text) { set_progress(text); });
+}
+
+void ComplaintWindow::stand_down() {
+  finished_ = true;
+  c_.process->setText(kProcessCaption);
+  c_.process->setEnabled(false);
+  // The page that came instead is for the user to see.
+  show_browser_window();
+}
+
 bool ComplaintWindow::process_current(ToolRun& run, bool batch) {
   platform::BrowserView* browser = ctx_.main_browser();
   page::LivePage& live = ctx_.pages().live(page::PageObjects::kLiveComplaints);
-  // 1
+  // 1 (the complaint's page with these was checked when it was shown)
   live.attach_live_page(browser);
   live.live_check_radio("TreatStatus_2");
   // 2
@@ -344,45 +383,95 @@ bool ComplaintWindow::process_current(ToolRun& run, bool batch) {
   c_.process->setEnabled(false);
   // 5 (the platform's answer lands in the complaint's journal item)
   journal_->begin_item(platform::from_gbk(links_[static_cast<std::size_t>(number_ - 1)]), platform::from_gbk(reply));
+  report_to(run, true);
   live.attach_live_page(browser);
-  live.live_click_button("treat_btn");
+  const PageMark mark = run.mark();
+  if (!live.live_click_button("treat_btn")) {
+    if (!run.alive()) return false;
+    run.nothing_to_act_on(QStringLiteral("处理按钮 treat_btn"));
+    ++not_done_;
+    return advance(run, batch);
+  }
   if (!run.alive()) return false;
-  // 6
-  if (!run.wait(kAfterSubmitMs) || !wait_page_loaded(run, browser)) return false;
-  journal_->end_item();
+  // 6 (and the platform's answer: a complaint whose answer does not come is not done)
+  const Arrival a = run.wait_for(kAfterSubmitMs, mark, treat_answer(number_));
+  if (a == Arrival::ended) return false;
+  if (a == Arrival::login_expired) {
+    stand_down();
+    return false;
+  }
+  if (a == Arrival::arrived) journal_->end_item();
+  else ++not_done_;
   // 7
   return advance(run, batch);
 }
 
 bool ComplaintWindow::advance(ToolRun& run, bool batch) {
-  platform::BrowserView* browser = ctx_.main_browser();
-  page::LivePage& live = ctx_.pages().live(page::PageObjects::kLiveComplaints);
-  const std::size_t count = links_.size();
   // 1
-  if (static_cast<std::size_t>(number_) >= count && count > 0) {
-    finished_ = true;
-    if (journal_) journal_->end(journal::Ending::finished);
-    set_progress(kFinished);
-    c_.process->setText(kProcessCaption);
-    c_.process->setEnabled(true);
-    close();
+  if (static_cast<std::size_t>(number_) >= links_.size() && !links_.empty()) {
+    finish();
     return false;
   }
-  // 2
+  // 2-5
   ++number_;
-  ctx_.navigate_main(ctx_.address_text() + kComplaintDir + links_[static_cast<std::size_t>(number_ - 1)]);
-  // 3
-  if (!run.wait(kComplaintLoadMs) || !wait_page_loaded(run, browser)) return false;
-  // 4
-  live.attach_live_page(browser);
-  last_source_ = live.get_document_html();
-  if (!run.alive()) return false;
-  append_particulars();
-  // 5
-  set_progress(platform::from_gbk(progress_text(count, static_cast<std::size_t>(number_))));
+  if (show_complaint(run) != Shown::complaint) return false;
   // 6 (a run over all complaints keeps the button until it ends)
   if (!batch) c_.process->setEnabled(true);
   return true;
+}
+
+ComplaintWindow::Shown ComplaintWindow::show_complaint(ToolRun& run) {
+  platform::BrowserView* browser = ctx_.main_browser();
+  page::LivePage& live = ctx_.pages().live(page::PageObjects::kLiveComplaints);
+  const std::size_t count = links_.size();
+  for (;;) {
+    const std::string& link = links_[static_cast<std::size_t>(number_ - 1)];
+    report_to(run, false);
+    const PageMark mark = run.mark();
+    ctx_.navigate_main(ctx_.address_text() + kComplaintDir + link);
+    const Arrival a = run.wait_for(kComplaintLoadMs, mark, complaint_page(number_, link));
+    if (a == Arrival::ended) return Shown::ended;
+    if (a == Arrival::arrived) {
+      live.attach_live_page(browser);
+      last_source_ = live.get_document_html();
+      if (!run.alive()) return Shown::ended;
+      append_particulars();
+      set_progress(platform::from_gbk(progress_text(count, static_cast<std::size_t>(number_))));
+      return Shown::complaint;
+    }
+    // Not shown: the complaint is not done (the run's first item when nothing was treated
+    // yet), and the next one is loaded.
+    journal::Run& record = journal();
+    record.begin_item(platform::from_gbk(link));
+    record.item_not_done(run.last_problem());
+    ++not_done_;
+    if (a == Arrival::login_expired) {
+      record.end(journal::Ending::login_expired);
+      stand_down();
+      return Shown::ended;
+    }
+    record.end_item();
+    if (static_cast<std::size_t>(number_) >= count) {
+      finish();
+      return Shown::finished;
+    }
+    ++number_;
+  }
+}
+
+void ComplaintWindow::finish() {
+  finished_ = true;
+  if (journal_) journal_->end(journal::Ending::finished);
+  c_.process->setText(kProcessCaption);
+  if (not_done_ == 0) {
+    set_progress(kFinished);
+    c_.process->setEnabled(true);
+    close();
+    return;
+  }
+  // Complaints that could not be treated: the window stays to say so.
+  set_progress(QStringLiteral("投诉处理完毕，其中%1个未能处理，详见“记录”→“运行记录”").arg(not_done_));
+  c_.process->setEnabled(false);
 }
 
 void ComplaintWindow::look_up_order() {

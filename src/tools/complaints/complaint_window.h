@@ -87,6 +87,13 @@ class ComplaintWindow : public ToolWindow {
   void append_particulars();
   bool process_current(ToolRun& run, bool batch);
   bool advance(ToolRun& run, bool batch);
+  enum class Shown { complaint, finished, ended };
+  Shown show_complaint(ToolRun& run);
+  void finish();
+  // The window can do no more (the list or the session is gone): idle, nothing to process.
+  void stand_down();
+  void report_to(ToolRun& run, bool record);
+  journal::Run& journal();
   void show_browser_window();
 
   ToolContext& ctx_;
@@ -98,7 +105,8 @@ class ComplaintWindow : public ToolWindow {
   std::string last_source_;
   bool opening_ = false;
   bool processing_ = false;
-  bool finished_ = false;
+  bool finished_ = false;  // the list is through, or the window can do no more
+  int not_done_ = 0;       // complaints whose page or answer did not come
   QPointer<OrderInfoWindow> order_window_;
   QPointer<QWidget> browser_window_;
   // The journal's run: from the first press on, one item per complaint treated.
