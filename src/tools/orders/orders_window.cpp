@@ -19,7 +19,6 @@
 #include "platform/gbk.h"
 #include "platform/waits.h"
 #include "tools/common/journal.h"
-#include "tools/common/page_load.h"
 #include "tools/common/tool_context.h"
 
 namespace tools::orders {
@@ -35,6 +34,22 @@ constexpr int kBetweenFieldsMs = 300; // steps 8 and 9
 constexpr int kAnswerGraceMs = 2000;
 
 const QString kInitialMessage = QStringLiteral("亲！您好，你的订单正在处理中！请稍后哦，我们正在给您发货！");
+
+// The pages the steps expect.
+// The manual order list a cycle starts from.
+Expect order_list() { return Expect::holding(QStringLiteral("手工订单列表"), {"Manual"}, Expect::Since::any); }
+// "Manual" reloads it.
+Expect reloaded_list() { return Expect::holding(QStringLiteral("刷新后的手工订单列表"), {"btnBatch"}); }
+// btnBatch opens the batch form (in its dialog frame or in the page).
+Expect batch_form(Target status) {
+  return Expect::holding(QStringLiteral("批量处理表单"), {"txtMsg", "BtnCheck", target_radio(status)});
+}
+// The platform's answer to btnBatch with nothing ticked, or to BtnCheck.
+Expect batch_answer() {
+  Expect e = Expect::holding(QStringLiteral("平台的应答"), {});
+  e.any_document = true;
+  return e;
+}
 
 }  // namespace
 
@@ -91,13 +106,17 @@ void OrdersWindow::build() {
   outer->addLayout(buttons);
   c_.interval_note = new QLabel(QStringLiteral("软件默认60秒检查一次，请无需担心！"), this);
   outer->addWidget(c_.interval_note);
+  c_.status = new QLabel(this);
+  c_.status->setWordWrap(true);
+  c_.status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  outer->addWidget(c_.status);
 
   // Idle until "开始监控".
   timer_ = new QTimer(this);
   connect(timer_, &QTimer::timeout, this, &OrdersWindow::tick);
   connect(c_.start, &QPushButton::clicked, this, &OrdersWindow::start_watch);
   connect(c_.stop, &QPushButton::clicked, this, &OrdersWindow::stop_watch);
-  resize(520, 220);
+  resize(520, 250);
 }
 
 Target OrdersWindow::target() const {
@@ -138,6 +157,19 @@ void OrdersWindow::stop_watch() {
   else if (journal_) journal_->end(journal::Ending::stopped);
 }
 
+void OrdersWindow::set_status(const QString& text) {
+  c_.status->setText(text);
+  emit status_text_changed(text);
+}
+
+void OrdersWindow::end_watch() {
+  timer_->stop();
+  c_.stop->setEnabled(false);
+  c_.start->setEnabled(true);
+  new_run_pending_ = false;
+  stop_pending_ = false;
+}
+
 void OrdersWindow::tick() {
   // A tick that comes while a cycle still runs starts no second one.
   if (in_cycle_) {
@@ -176,15 +208,34 @@ void OrdersWindow::run_cycle() {
   ++cycles_;
   const QDateTime at = QDateTime::currentDateTime();
   if (journal_) journal_->begin_item(at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
+  run.report_to(journal_.get(), [this](const QString& text) { set_status(text); });
   emit cycle_started(at);
-  // 1
+  set_status(QStringLiteral("正在检查手工订单（%1）").arg(at.toString(QStringLiteral("HH:mm:ss"))));
+  // A step's page that did not come: the cycle is not done (recorded), the watch goes on
+  // with the next tick; the login page ends the watch.
+  auto go_on = [&](Arrival a) {
+    if (a == Arrival::login_expired) end_watch();
+    return a == Arrival::arrived;
+  };
+
+  // 1. Without the order list there is nothing to reload: the watch ends (every later tick
+  // would find the same).
+  const Arrival listed = run.look(PageMark{}, order_list());
+  if (listed != Arrival::arrived) {
+    if (listed == Arrival::missing) {
+      run.nothing_to_act_on(QStringLiteral("“手工订单列表”控件 Manual，监控已停止"));
+      if (journal_) journal_->end(journal::Ending::page_not_ready);
+    }
+    if (listed != Arrival::ended) end_watch();
+    return;
+  }
+  PageMark mark = run.mark();
   live.attach_live_page(browser);
   live.run_script("document.getElementById(\"Manual\").click();");
-  // 2
+  // 3, then 2: the reloaded list, whose boxes are counted.
+  if (!go_on(run.wait_for(kAfterAttachMs, mark, reloaded_list()))) return;
   snap.attach_page(browser);
   const int n = snap.count_checkboxes();
-  // 3 (and the list's reload)
-  if (!run.wait(kAfterAttachMs) || !wait_page_loaded(run, browser)) return;
   // 4
   for (int i = 1; i <= n; ++i) {
     snap.attach_page(browser);
@@ -193,12 +244,29 @@ void OrdersWindow::run_cycle() {
   }
   // 5
   if (!run.wait(kAfterTicksMs)) return;
-  snap.attach_page(browser);
-  snap.click_link("btnBatch");
-  // 6 (and the batch form's load)
-  if (!run.wait(kAfterBatchMs) || !wait_page_loaded(run, browser)) return;
-  // 7
   const Target status = target();
+  snap.attach_page(browser);
+  mark = run.mark();
+  if (!snap.click_link("btnBatch")) {
+    if (run.window_exists()) run.nothing_to_act_on(QStringLiteral("批量处理链接 btnBatch"));
+    return;
+  }
+  // 6: the batch form. With nothing ticked the platform may answer without it: then
+  // there is nothing to confirm.
+  if (n > 0) {
+    if (!go_on(run.wait_for(kAfterBatchMs, mark, batch_form(status)))) return;
+  } else {
+    if (!go_on(run.wait_for(kAfterBatchMs, mark, batch_answer()))) return;
+    const Arrival form = run.look(mark, batch_form(status));
+    if (form != Arrival::arrived) {
+      if (form != Arrival::missing) return (void)go_on(form);
+      if (journal_) journal_->set_detail(QStringLiteral("勾选0个订单，批量处理未打开"));
+      set_status(QStringLiteral("%1 检查完毕：没有待处理的订单").arg(at.toString(QStringLiteral("HH:mm:ss"))));
+      emit cycle_finished(0);
+      return;
+    }
+  }
+  // 7
   snap.attach_page(browser);
   snap.check_radio(target_radio(status));
   // 8
@@ -210,8 +278,16 @@ void OrdersWindow::run_cycle() {
   if (!run.wait(kBetweenFieldsMs)) return;
   if (journal_) journal_->set_detail(platform::from_gbk(cycle_detail(n, status, message)));
   snap.attach_page(browser);
-  snap.click_button("BtnCheck");
+  mark = run.mark();
+  if (!snap.click_button("BtnCheck")) {
+    if (run.window_exists()) run.nothing_to_act_on(QStringLiteral("确认按钮 BtnCheck"));
+    return;
+  }
   if (!run.window_exists()) return;
+  const Arrival answer = run.wait_for(0, mark, batch_answer());
+  if (answer == Arrival::ended || answer == Arrival::login_expired) return (void)go_on(answer);
+  if (answer == Arrival::arrived)
+    set_status(QStringLiteral("%1 检查完毕：勾选%2个订单，已提交批量处理").arg(at.toString(QStringLiteral("HH:mm:ss"))).arg(n));
   emit cycle_finished(n);
 }
 

@@ -36,6 +36,7 @@ class OrdersWindow : public ToolWindow {
     QPushButton* start = nullptr;                            // 开始监控
     QPushButton* stop = nullptr;                             // 停止监控
     QLabel* interval_note = nullptr;
+    QLabel* status = nullptr;                                // how the last cycle went
   };
   const Controls& controls() const { return c_; }
   QTimer* timer() const { return timer_; }
@@ -44,9 +45,11 @@ class OrdersWindow : public ToolWindow {
   int skipped_ticks() const { return skipped_; }
 
  signals:
-  // A cycle began (its time) and ended (check boxes ticked).
+  // A cycle began (its time) and ended (check boxes ticked): its last click was made.
   void cycle_started(const QDateTime& at);
   void cycle_finished(int ticked);
+  // Every text of the status line, in order.
+  void status_text_changed(const QString& text);
 
  public slots:
   void start_watch();  // "开始监控"
@@ -59,6 +62,9 @@ class OrdersWindow : public ToolWindow {
  private:
   void build();
   void run_cycle();
+  // The watch ends by itself (the login page, no order list to work on): idle again.
+  void end_watch();
+  void set_status(const QString& text);
   // Ends the journal's run (if any) and opens the next one.
   void open_run();
   // The target status chosen in the window.

@@ -1,5 +1,6 @@
 // The order watch against the demo back office, in process: a real browser on the
-// demo's manual order list, real post-backs; the timer and the waits shortened.
+// demo's manual order list, real post-backs; the timer and the waits shortened, the line
+// fast or slow, pages that do not come.
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 #include "page/confirmer.h"
 #include "platform/dialogs.h"
 #include "platform/waits.h"
+#include "product_list_demo.h"
 #include "qt_test_hooks.h"
 #include "tools/common/tool_window.h"
 #include "tools/orders/open_orders.h"
@@ -111,10 +113,20 @@ TEST_F(Orders, TheWindowOpensIdleWithTheDesignedControls) {
   EXPECT_EQ(w->controls().message->text(), QStringLiteral("亲！您好，你的订单正在处理中！请稍后哦，我们正在给您发货！"));
 }
 
-TEST_F(Orders, TheFirstCycleComesOneIntervalAfterStartAndTreatsEveryListedOrder) {
+// The line the platform answers on: as fast as it goes, or slower than every step's
+// prescribed wait (up to 100 ms with the wait scale), with jitter.
+struct Line {
+  const char* name;
+  int latency_ms, jitter_ms;
+};
+
+class OrdersOnALine : public Orders, public ::testing::WithParamInterface<Line> {};
+
+TEST_P(OrdersOnALine, TheFirstCycleComesOneIntervalAfterStartAndTreatsEveryListedOrder) {
   add(3);
   OrdersWindow* w = open();
   ASSERT_NE(w, nullptr);
+  set_latency(GetParam().latency_ms, GetParam().jitter_ms);
   platform::set_wait_scale(0.05);  // interval 500 ms
   QElapsedTimer clock;
   qint64 first_at = -1;
@@ -140,10 +152,94 @@ TEST_F(Orders, TheFirstCycleComesOneIntervalAfterStartAndTreatsEveryListedOrder)
   EXPECT_EQ(t[0].toObject()["status"].toString(), QStringLiteral("处理中"));
   EXPECT_EQ(t[0].toObject()["message"].toString(),
             QStringLiteral("亲！您好，你的订单正在处理中！请稍后哦，我们正在给您发货！"));
-  // "Manual" reloaded the list once per cycle.
+  // "Manual" reloaded the list once per cycle (a cycle under way finishes first).
+  ASSERT_TRUE(harness::wait_until([&] { return !w->cycle_running(); }, 10000));
   EXPECT_GE(w->cycles(), 1);
   EXPECT_EQ(harness::demo_state()["order_manual_reloads"].toInt(), w->cycles());
+  // Each order was treated once, by the first cycle; its journal item holds the answer.
+  EXPECT_EQ(treatments().size(), 1);
+  std::vector<tools::journal::ItemRow> items;
+  ASSERT_TRUE(last_run(&items).has_value());
+  ASSERT_GE(items.size(), 1u);
+  EXPECT_EQ(items[0].answer.value_or(""), "批量处理成功！共处理3个订单。");
+  EXPECT_FALSE(items[0].problem) << *items[0].problem;
+  EXPECT_TRUE(w->controls().status->text().endsWith(QStringLiteral("检查完毕：勾选3个订单，已提交批量处理")) ||
+              w->cycles() > 1)
+      << w->controls().status->text().toStdString();
 }
+
+INSTANTIATE_TEST_SUITE_P(Lines, OrdersOnALine, ::testing::Values(Line{"Fast", 0, 0}, Line{"Slow", 200, 50}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Pages that do not come in the first cycle: the cycle is not done and recorded, the
+// watch goes on; with no order list left to reload it ends, and the login page ends it at
+// once. Either way the window is idle again.
+struct Miss {
+  const char* name;
+  const char* kind;
+  int after;                          // post-backs of the list let through first
+  const char* ending;                 // the journal's run
+  std::vector<const char*> problems;  // the start of each cycle's problem
+};
+
+class OrderMisses : public Orders, public ::testing::WithParamInterface<Miss> {};
+
+TEST_P(OrderMisses, ACycleWhosePageDoesNotComeIsNotDoneAndTheWatchEndsWithoutTheList) {
+  const Miss& m = GetParam();
+  const bool login = std::string(m.kind) == "expire";
+  add(2);
+  OrdersWindow* w = open();
+  ASSERT_NE(w, nullptr);
+  platform::set_wait_scale(0.05);  // interval 500 ms, page limit 1.5 s
+  demo().post("/demo/fault", "kind=" + std::string(m.kind) + "&path=" + testsupport::url_encode(kListPath) +
+                                 "&after=" + std::to_string(m.after));
+  QString box;
+  harness::BoxAnswer answer(platform::kTitleHint, &box);
+  // Ticks that come while the first cycle waits for its page (the timer's own do not
+  // come while its cycle runs).
+  QObject::connect(w, &OrdersWindow::cycle_started, w, [w] {
+    if (w->cycles() == 1)
+      for (int ms : {20, 150, 300})
+        QTimer::singleShot(ms, w, [w] {
+          if (w->cycle_running()) w->tick();
+        });
+  });
+  QTest::mouseClick(w->controls().start, Qt::LeftButton);
+  ASSERT_TRUE(harness::wait_until([&] { return w->controls().start->isEnabled() && !w->cycle_running(); }, 30000));
+  EXPECT_FALSE(w->timer()->isActive());
+  EXPECT_FALSE(w->controls().stop->isEnabled());
+  EXPECT_EQ(treatments().size(), 0);
+  std::vector<tools::journal::ItemRow> items;
+  const auto run = last_run(&items);
+  ASSERT_TRUE(run.has_value());
+  EXPECT_EQ(run->ending, m.ending);
+  ASSERT_EQ(items.size(), m.problems.size());
+  for (std::size_t i = 0; i < items.size(); ++i)
+    EXPECT_EQ(items[i].problem.value_or("").rfind(m.problems[i], 0), 0u) << i << ": " << items[i].problem.value_or("");
+  EXPECT_EQ(w->controls().status->text().toStdString(), items.back().problem.value_or(""));
+  // Ticks during a page wait start no second cycle.
+  EXPECT_EQ(w->cycles(), static_cast<int>(m.problems.size()));
+  if (!login) {
+    EXPECT_GE(w->skipped_ticks(), 3);
+  }
+  if (login) {
+    ASSERT_TRUE(harness::wait_until([&] { return answer.answered() > 0; }, 5000));
+    EXPECT_EQ(box, tools::login_expired_text());
+    ASSERT_TRUE(harness::log_in(ctx_->main_browser(), kDemoRoot));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, OrderMisses,
+    ::testing::Values(
+        // "Manual" passes; btnBatch brings an error page: no list for the next cycle.
+        Miss{"AnErrorPageInsteadOfTheBatchForm", "error", 1, "page_not_ready",
+             {"页面未就绪：应为批量处理表单（txtMsg，BtnCheck，RadioButton2）", "页面上没有“手工订单列表”控件 Manual"}},
+        Miss{"ABatchFormThatNeverLoads", "hang", 1, "page_not_ready",
+             {"页面未就绪：应为批量处理表单", "页面上没有“手工订单列表”控件 Manual"}},
+        Miss{"TheLoginPageInsteadOfTheReloadedList", "expire", 0, "login_expired",
+             {"登录已失效，请在主程序重新登录"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Orders, EachTargetChecksItsRadioAndAnEditedMessageCountsFromTheNextCycle) {
   add(2);
@@ -271,7 +367,7 @@ TEST_F(Orders, BoxesAlreadyTickedAreToggledOff) {
   EXPECT_EQ(orders_of(t[0]), (QStringList{"M20240001", "M20240003"}));
 }
 
-TEST_F(Orders, AnEmptyListStillOpensAndConfirmsTheBatchAndThePlatformRefuses) {
+TEST_F(Orders, AnEmptyListStillOpensTheBatchAndThePlatformsRefusalEndsTheCycle) {
   OrdersWindow* w = open();
   ASSERT_NE(w, nullptr);
   QList<int> ticked;
@@ -282,6 +378,14 @@ TEST_F(Orders, AnEmptyListStillOpensAndConfirmsTheBatchAndThePlatformRefuses) {
   EXPECT_EQ(ticked.value(0), 0);
   EXPECT_EQ(treatments().size(), 0);
   EXPECT_GE(harness::demo_state()["order_batch_refusals"].toInt(), 1);
+  // No batch form came, so there was nothing to confirm: the cycle is done, with the
+  // platform's refusal as its answer.
+  std::vector<tools::journal::ItemRow> items;
+  ASSERT_TRUE(last_run(&items).has_value());
+  ASSERT_GE(items.size(), 1u);
+  EXPECT_EQ(items[0].detail, "勾选0个订单，批量处理未打开");
+  EXPECT_EQ(items[0].answer.value_or(""), "请先选择要处理的订单！");
+  EXPECT_FALSE(items[0].problem) << *items[0].problem;
 }
 
 TEST_F(Orders, FiveHundredOrdersMakeALongCycleAndItsTicksStartNothing) {
