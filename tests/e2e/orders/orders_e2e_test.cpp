@@ -455,8 +455,12 @@ TEST_F(Orders, Screenshots) {
   add(3);
   OrdersWindow* w = open();
   ASSERT_NE(w, nullptr);
+  // Watching, after the first round.
+  QTest::mouseClick(w->controls().start, Qt::LeftButton);
+  ASSERT_TRUE(cycles_done(w, 1));
   QTest::qWait(300);
   EXPECT_TRUE(w->grab().save(QString::fromUtf8(out) + "/orders.png"));
+  QTest::mouseClick(w->controls().stop, Qt::LeftButton);
 }
 
 }  // namespace

@@ -532,10 +532,13 @@ TEST_F(Pricing, FromTheMainWindowsButtonAndTheMainWindowClosedDuringARun) {
 TEST_F(Pricing, Screenshot) {
   const char* out = std::getenv("TESSARO_SCREENSHOT_DIR");
   if (!out) GTEST_SKIP() << "TESSARO_SCREENSHOT_DIR not set";
+  // After a run over a short list.
+  ASSERT_TRUE(harness::shape_list(demo(), 0, 3, 19, false));
   ASSERT_TRUE(show_unreviewed(ctx_->main_browser()));
   PricingWindow* w = open_window();
   w->controls().mode->setCurrentIndex(1);
   w->controls().purchase_discount->setText("95");
+  ASSERT_TRUE(run(w, [](int, int) { return false; }));
   harness::wait_until([] { return false; }, 300);
   EXPECT_TRUE(w->grab().save(QString::fromUtf8(out) + "/pricing.png"));
 }
