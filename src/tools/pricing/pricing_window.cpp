@@ -228,6 +228,8 @@ void PricingWindow::start_run() {
     snap.attach_page(browser);
     if (!snap.click_titled_link(gbk(kStockLink), cursor_.row())) {
       if (!run.alive() || ended_ || !browser) return;
+      if (count_ == 0)  // not even a first row: not the list meant
+        return end_run(Arrival::arrived, QStringLiteral("页面上没有“增加地区库存”链接，定价结束"));
       return end_run(Arrival::arrived, QStringLiteral("商品已全部处理，定价结束") + journal_pointer(rows_not_done));
     }
     record.begin_item(QString::fromStdString(cursor_.key()));

@@ -282,15 +282,22 @@ INSTANTIATE_TEST_SUITE_P(Lines, PricingOnALine,
                          [](const auto& info) { return std::string(info.param.name); });
 
 // On the last page (or a list without pager) row 19 ends the run: the pager is never
-// turned past its last option, and never back to page 1.
-class PricingLastPage : public Pricing, public ::testing::WithParamInterface<bool> {};
+// turned past its last option, and never back to page 1. The paged list on a slow line.
+struct LastPage {
+  const char* name;
+  bool pager;
+  int latency_ms, jitter_ms;
+};
+
+class PricingLastPage : public Pricing, public ::testing::WithParamInterface<LastPage> {};
 
 TEST_P(PricingLastPage, Row19OfTheLastPageEndsTheRun) {
-  const bool pager = GetParam();
+  const bool pager = GetParam().pager;
   // With pager: pages of 19 and 19, the run on page 2. Without: 25 products on one page.
   ASSERT_TRUE(harness::shape_list(demo(), 0, pager ? 38 : 25, 19, pager));
   ASSERT_TRUE(show_unreviewed(ctx_->main_browser(), pager ? 2 : 1));
   platform::set_wait_scale(0.03);
+  set_latency(GetParam().latency_ms, GetParam().jitter_ms);
   PricingWindow* w = open_window();
   ASSERT_TRUE(run(w, [](int, int) { return false; }));
   EXPECT_EQ(products_priced(), pager ? ids(20, 38) : ids(1, 19));
@@ -310,8 +317,26 @@ TEST_P(PricingLastPage, Row19OfTheLastPageEndsTheRun) {
   EXPECT_EQ(runs[0].items.size(), 19u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lists, PricingLastPage, ::testing::Bool(),
-                         [](const auto& info) { return std::string(info.param ? "WithPager" : "WithoutPager"); });
+INSTANTIATE_TEST_SUITE_P(Lists, PricingLastPage,
+                         ::testing::Values(LastPage{"WithPagerOnASlowLine", true, 200, 40},
+                                           LastPage{"WithoutPager", false, 0, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Pricing, APageWithoutTheListEndsTheRunAtOnceAndSaysSo) {
+  // The products that passed review: no "增加地区库存" links.
+  ASSERT_TRUE(harness::load(ctx_->main_browser(), QString(kDemoRoot) + "/SelfProduct/SelfProductList.aspx"));
+  PricingWindow* w = open_window();
+  ASSERT_TRUE(run(w, [](int, int) { return false; }));
+  EXPECT_EQ(w->controls().status->text(), u("页面上没有“增加地区库存”链接，定价结束"));
+  EXPECT_TRUE(w->controls().start->isEnabled());
+  EXPECT_FALSE(w->controls().stop->isEnabled());
+  EXPECT_TRUE(ctx_->main_browser()->input_enabled());
+  EXPECT_TRUE(price_sets().empty());
+  const auto runs = harness::journal_runs(exe_dir());
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].run.ending, "finished");
+  EXPECT_TRUE(runs[0].items.empty());
+}
 
 TEST_F(Pricing, StopAndStartAgainBeginsAtRowOneAlsoWhenPressedBeforeTheStoppedRowEnds) {
   ASSERT_TRUE(show_unreviewed(ctx_->main_browser()));
@@ -455,6 +480,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Pricing, CharactersOutsideGbkInEveryBoxGoToThePageAsTyped) {
   ASSERT_TRUE(harness::shape_list(demo(), 0, 2, 19, false));
   ASSERT_TRUE(show_unreviewed(ctx_->main_browser()));
+  platform::set_wait_scale(0.03);  // each refused row waits the page limit (900 ms)
   PricingWindow* w = open_window();
   const auto& c = w->controls();
   const QString odd = QStringLiteral("\U0001F600\u20AC\U00020000");
