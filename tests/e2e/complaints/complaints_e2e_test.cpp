@@ -307,7 +307,7 @@ TEST_P(ComplaintMisses, AComplaintWhosePageDoesNotComeIsNotDoneAndTheLoginPageEn
   }
   if (!*m.ending) {
     std::string why;
-    const auto journal = tools::journal::Store::open_for_reading(tools::journal::journal_path(exe_dir()), &why);
+    const auto journal = tools::journal::Store::open_for_reading(tools::journal::journal_file(data_dir()), &why);
     EXPECT_TRUE(!journal || journal->run_count() == 0);
   } else {
     std::vector<tools::journal::ItemRow> items;
@@ -326,7 +326,9 @@ TEST_P(ComplaintMisses, AComplaintWhosePageDoesNotComeIsNotDoneAndTheLoginPageEn
   }
   w->close();
   close_all();
-  if (login) ASSERT_TRUE(harness::log_in(ctx_->main_browser(), kDemoRoot));
+  if (login) {
+    ASSERT_TRUE(harness::log_in(ctx_->main_browser(), kDemoRoot));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
