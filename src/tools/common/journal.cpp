@@ -33,6 +33,14 @@ struct Run::State {
   std::int64_t ordinal = 0;      // the last item begun
   bool item_open = false;
   bool ended = false;
+  // What like items are told by: their detail, the texts of their boxes, and no problem
+  // (for the item in progress and the one before it).
+  struct Shape {
+    QString detail;
+    QStringList answer;
+    bool not_done = false;
+  } current, previous;
+  bool previous_folds = false;   // the item before may take a like one
   std::shared_ptr<Store> lost;   // the journal whose writes failed: told at the run's end
   std::function<void(const QString&)> on_loss;
 
@@ -100,6 +108,7 @@ void box_opened(quint64 serial, QWidget* browser, platform::ScriptBoxKind kind, 
     if (!s->store) return;
     std::int64_t box_id = 0;
     const std::int64_t ordinal = s->item_open ? s->ordinal : 0;
+    if (s->item_open) s->current.answer << text;
     if (s->write([&](Store& st) {
           return st.add_box(s->run_id, ordinal, platform::script_box_kind_name(kind), text.toStdString(), now_ms(),
                             &box_id);
@@ -214,24 +223,39 @@ void Run::begin_item(const QString& key, const QString& detail) {
   end_item();
   ++s_->ordinal;
   s_->item_open = true;
+  s_->previous = s_->current;
+  s_->previous_folds = s_->ordinal > 1;
+  s_->current = State::Shape{detail, {}, false};
   const std::int64_t at = now_ms();
   s_->write([&](Store& st) { return st.begin_item(s_->run_id, s_->ordinal, key.toStdString(), detail.toStdString(), at); });
 }
 
 void Run::set_detail(const QString& detail) {
-  if (s_->ended || !s_->item_open || !s_->store) return;
+  if (s_->ended || !s_->item_open) return;
+  s_->current.detail = detail;
+  if (!s_->store) return;
   s_->write([&](Store& st) { return st.set_detail(s_->run_id, s_->ordinal, detail.toStdString()); });
 }
 
 void Run::item_not_done(const QString& why) {
-  if (s_->ended || !s_->item_open || !s_->store) return;
+  if (s_->ended || !s_->item_open) return;
+  s_->current.not_done = true;
+  if (!s_->store) return;
   s_->write([&](Store& st) { return st.set_problem(s_->run_id, s_->ordinal, why.toStdString()); });
 }
 
-void Run::repeat_item() {
-  if (s_->ended || !s_->store || s_->ordinal == 0) return;
+bool Run::fold_into_previous() {
+  State& s = *s_;
+  if (s.ended || !s.item_open || !s.previous_folds || s.current.not_done || s.previous.not_done ||
+      s.current.detail != s.previous.detail || s.current.answer != s.previous.answer)
+    return false;
   const std::int64_t at = now_ms();
-  s_->write([&](Store& st) { return st.repeat_item(s_->run_id, s_->ordinal, at); });
+  if (s.store && !s.write([&](Store& st) { return st.fold_item(s.run_id, s.ordinal, at); })) return false;
+  // The item before is the one in progress again, and stays open for what comes.
+  --s.ordinal;
+  s.current = s.previous;
+  s.previous_folds = false;
+  return true;
 }
 
 void Run::on_recording_stopped(std::function<void(const QString&)> tell) { s_->on_loss = std::move(tell); }

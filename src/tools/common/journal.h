@@ -47,8 +47,12 @@ class Run {
   void end_item();
   // The item in progress was not done, for why (it still ends when the next one begins).
   void item_not_done(const QString& why);
-  // The last item begun stands for one more like it (e.g. a quiet cycle of the order watch).
-  void repeat_item();
+  // The item in progress is like the one before it (the same detail, the same texts of
+  // the platform's boxes, neither marked as not done): it is counted there instead of kept
+  // as an item of its own (its boxes go with it), and that item is in progress again.
+  // False (nothing changed) when it is not alike. For example the quiet cycles of the
+  // order watch: a day without orders is one item.
+  bool fold_into_previous();
   // Called once, with "运行记录已停止：reason", if recording stops during the run.
   void on_recording_stopped(std::function<void(const QString&)> tell);
   // Ends the item in progress and the run; later calls do nothing.

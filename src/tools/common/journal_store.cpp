@@ -170,6 +170,8 @@ enum : int {
   kEndItem,
   kSetProblem,
   kRepeatItem,
+  kDropItemBoxes,
+  kDropItem,
   kSetGap,
   kAddBox,
   kAddAnswer,
@@ -451,14 +453,38 @@ bool Store::end_item(std::int64_t run_id, std::int64_t ordinal, std::int64_t at_
   return exec_step(st, "end item");
 }
 
-bool Store::repeat_item(std::int64_t run_id, std::int64_t ordinal, std::int64_t at_ms) {
-  sqlite3_stmt* st = statement(
-      kRepeatItem, "UPDATE items SET repeats = repeats + 1, ended_ms = ?3 WHERE run_id = ?1 AND ordinal = ?2");
-  if (!st) return false;
-  sqlite3_bind_int64(st, 1, run_id);
-  sqlite3_bind_int64(st, 2, ordinal);
-  sqlite3_bind_int64(st, 3, at_ms);
-  return exec_step(st, "repeat item");
+bool Store::fold_item(std::int64_t run_id, std::int64_t ordinal, std::int64_t at_ms) {
+  struct Step {
+    int index;
+    const char* sql;
+  };
+  static constexpr Step kSteps[] = {
+      {kRepeatItem, "UPDATE items SET repeats = repeats + 1, ended_ms = ?3 WHERE run_id = ?1 AND ordinal = ?2 - 1"},
+      {kDropItemBoxes, "DELETE FROM boxes WHERE run_id = ?1 AND ordinal = ?2"},
+      {kDropItem, "DELETE FROM items WHERE run_id = ?1 AND ordinal = ?2"},
+  };
+  // All three or none.
+  if (sqlite3_exec(db_, "SAVEPOINT fold", nullptr, nullptr, nullptr) != SQLITE_OK) return fail("fold");
+  for (const Step& step : kSteps) {
+    sqlite3_stmt* st = statement(step.index, step.sql);
+    bool ok = st != nullptr;
+    if (ok) {
+      sqlite3_bind_int64(st, 1, run_id);
+      sqlite3_bind_int64(st, 2, ordinal);
+      if (step.index == kRepeatItem) sqlite3_bind_int64(st, 3, at_ms);
+      ok = exec_step(st, "fold item");
+    }
+    if (!ok) {
+      const std::string why = problem_;
+      sqlite3_exec(db_, "ROLLBACK TO fold; RELEASE fold", nullptr, nullptr, nullptr);
+      problem_ = why;
+      return false;
+    }
+  }
+  if (sqlite3_exec(db_, "RELEASE fold", nullptr, nullptr, nullptr) == SQLITE_OK) return true;
+  fail("fold");
+  sqlite3_exec(db_, "ROLLBACK TO fold; RELEASE fold", nullptr, nullptr, nullptr);
+  return false;
 }
 
 bool Store::set_gap(std::int64_t run_id, const std::string& why) {

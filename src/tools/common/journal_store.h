@@ -107,8 +107,9 @@ class Store {
   bool end_item(std::int64_t run_id, std::int64_t ordinal, std::int64_t at_ms);
   // The item was not done, for why (a later call replaces the reason).
   bool set_problem(std::int64_t run_id, std::int64_t ordinal, const std::string& why);
-  // One more like item in a row, recorded as this one (its end moves to at_ms).
-  bool repeat_item(std::int64_t run_id, std::int64_t ordinal, std::int64_t at_ms);
+  // Item ordinal (the last begun) is counted as one more repeat of the item before it,
+  // whose end moves to at_ms, and is removed with its boxes.
+  bool fold_item(std::int64_t run_id, std::int64_t ordinal, std::int64_t at_ms);
   // The run's recording stopped for why: what is stored of it is not all of it.
   bool set_gap(std::int64_t run_id, const std::string& why);
   // Folds the log back into the database and empties it (when a run ends).

@@ -260,7 +260,12 @@ void OrdersWindow::run_cycle() {
     const Arrival form = run.look(mark, batch_form(status));
     if (form != Arrival::arrived) {
       if (form != Arrival::missing) return (void)go_on(form);
-      if (journal_) journal_->set_detail(QStringLiteral("勾选0个订单，批量处理未打开"));
+      if (journal_) {
+        journal_->set_detail(QStringLiteral("勾选0个订单，批量处理未打开"));
+        // Quiet cycles in a row are one item with their count: a day without orders
+        // stays a few rows.
+        journal_->fold_into_previous();
+      }
       set_status(QStringLiteral("%1 检查完毕：没有待处理的订单").arg(at.toString(QStringLiteral("HH:mm:ss"))));
       emit cycle_finished(0);
       return;

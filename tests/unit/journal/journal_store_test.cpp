@@ -243,10 +243,15 @@ TEST(JournalStore, ItemsNotDoneKeepTheirReasonAndAreOfferedAgain) {
   EXPECT_FALSE(items[0].problem);
   EXPECT_EQ(items[1].problem.value_or(""), "登录已失效，请在主程序重新登录");
   EXPECT_EQ(items[1].repeats, 1);
-  ASSERT_TRUE(s->repeat_item(run, 1, 9));  // a like item in a row is counted, not added
-  ASSERT_TRUE(s->repeat_item(run, 1, 10));
-  EXPECT_EQ(s->items(run, {}, 0, 10).at(0).repeats, 3);
-  EXPECT_EQ(s->items(run, {}, 0, 10).at(0).ended_ms, 10);
+  // Like items in a row: counted on the first, not added.
+  ASSERT_TRUE(s->begin_item(run, 3, "丙", "", 8));
+  ASSERT_TRUE(s->fold_item(run, 3, 9));
+  ASSERT_TRUE(s->begin_item(run, 3, "丙", "", 10));
+  ASSERT_TRUE(s->fold_item(run, 3, 11));
+  ASSERT_EQ(s->items(run, {}, 0, 10).size(), 2u);
+  EXPECT_EQ(s->items(run, {}, 0, 10).at(1).repeats, 3);
+  EXPECT_EQ(s->items(run, {}, 0, 10).at(1).ended_ms, 11);
+  EXPECT_EQ(s->items(run, {}, 0, 10).at(1).problem.value_or(""), "登录已失效，请在主程序重新登录");
   EXPECT_FALSE(s->run(run)->gap);
   ASSERT_TRUE(s->set_gap(run, "运行记录已停止：x"));
   EXPECT_EQ(s->run(run)->gap.value_or(""), "运行记录已停止：x");
