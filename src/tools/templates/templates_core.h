@@ -11,6 +11,7 @@
 namespace tools::templates {
 
 inline constexpr const char* kListPath = "/SelfProduct/SelfProductList.aspx";
+inline constexpr const char* kTemplatePath = "/SelfProduct/ProductTemplate.aspx";
 
 // The type list's items, in order (UTF-8): item k selects the (k+1)-th radio of the
 // template page; items 2 to 5 are top-up types that use a vendor and a template.

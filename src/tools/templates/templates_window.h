@@ -73,6 +73,9 @@ class TemplatesWindow : public ToolWindow {
   // Empties list and fills it with the options of the select key on the page attached.
   void fill_from_select(QComboBox* list, const char* key);
   void new_tutorial_colour();
+  // Whether a choice goes on after a page step (arrived); otherwise it ends here, and
+  // choice_finished is emitted unless the window was closed.
+  bool choice_goes_on(ToolRun& run, Arrival arrival);
   // The choice as the lists show it ("接口直冲 / 腾讯游戏 / …"), and for the journal.
   QString choice_text() const;
   QJsonObject run_settings() const;
