@@ -8,6 +8,7 @@
 #include "platform/browser_view.h"
 #include "tools/common/tool_context.h"
 #include "tools/common/tool_window.h"
+#include "tools/status/bulk_status_core.h"
 
 namespace tools::status {
 
@@ -25,8 +26,10 @@ QLabel* link(const QString& text, QWidget* parent) {
 
 }  // namespace
 
-ReviewChoice::ReviewChoice(ToolContext& ctx, QWidget* owner, const QString& title)
-    : QDialog(nullptr), ctx_(ctx), owner_(owner) {
+Expect product_list(const QString& page) { return Expect::at(page, QString::fromLatin1(kListPath)); }
+
+ReviewChoice::ReviewChoice(ToolContext& ctx, QWidget* owner, const QString& title, const PageMark& before_list)
+    : QDialog(nullptr), ctx_(ctx), owner_(owner), before_list_(before_list) {
   setWindowTitle(title);
   setModal(true);
   auto* column = new QVBoxLayout(this);
@@ -42,15 +45,23 @@ ReviewChoice::ReviewChoice(ToolContext& ctx, QWidget* owner, const QString& titl
 }
 
 void ReviewChoice::choose_unreviewed() {
-  // The owner's going ends the wait; the dialog is the run's own and is still there.
+  // The owner's going ends the waits; the dialog is the run's own and is still there.
   switched_ = true;
-  ToolRun run(owner_.data());
+  ToolRun run(owner_.data(), ctx_.main_browser());
   page::PageSnapshot& snap = ctx_.pages().snapshot(page::PageObjects::kStatus);
-  if (owner_) {
+  // The list the press navigated to, then the tab, then the list it reloads.
+  arrival_ = run.wait_for(0, before_list_, product_list(QStringLiteral("商品列表")));
+  if (arrival_ == Arrival::arrived) {
     snap.attach_page(ctx_.main_browser());
-    snap.click_link("lbtn22");
-    run.wait(kAfterSwitchMs);
+    const PageMark mark = run.mark();
+    if (!snap.click_link("lbtn22")) {
+      run.nothing_to_act_on(QStringLiteral("“未审核通过的商品”链接 lbtn22"));
+      arrival_ = run.alive() ? Arrival::missing : Arrival::ended;
+    } else {
+      arrival_ = run.wait_for(kAfterSwitchMs, mark, product_list(QStringLiteral("未审核通过的商品列表")));
+    }
   }
+  problem_ = run.last_problem();
   accept();
 }
 

@@ -19,6 +19,7 @@
 #include "product_list_demo.h"
 #include "qt_test_hooks.h"
 #include "tools/common/bulk_status_parts.h"
+#include "tools/common/tool_window.h"
 #include "tools/status/bulk_status.h"
 #include "tools/status/review_choice.h"
 
@@ -101,10 +102,21 @@ ReviewChoice* visible_choice() {
   return harness::top_level<ReviewChoice>([](ReviewChoice* c) { return c->isVisible(); });
 }
 
+// The line to the platform: its answers delayed by latency ± jitter ms (slow: longer than
+// every shortened wait of the steps).
+struct Line {
+  const char* name;
+  int latency_ms;
+  int jitter_ms;
+};
+const Line kFast{"Fast", 0, 0};
+const Line kSlow{"Slow", 500, 150};
+
 class BulkStatus : public harness::DemoSuite<> {
  protected:
   // Each test shapes the list itself.
-  BulkStatus() : DemoSuite({.wait_scale = kScale, .reset = false}) {}
+  explicit BulkStatus(const Line& line = kFast, double scale = kScale)
+      : DemoSuite({.wait_scale = scale, .reset = false, .latency_ms = line.latency_ms, .jitter_ms = line.jitter_ms}) {}
 
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(DemoSuite::SetUp());
@@ -163,10 +175,23 @@ class BulkStatus : public harness::DemoSuite<> {
     EXPECT_TRUE(ctx_->main_browser()->input_enabled());
   }
 
+  // A fault of kind for the requests of path, after the first `after` of them.
+  static void fault(const std::string& kind, const std::string& path, int after) {
+    demo().post("/demo/fault", "kind=" + kind + "&path=" + testsupport::url_encode(path) +
+                                   "&after=" + std::to_string(after) + "&count=1");
+  }
+
   std::unique_ptr<MainStandIn> main_;
 };
 
-TEST_F(BulkStatus, ThreePagesOfTenTenAndFiveGiveThreeRequestsOfTenIds) {
+class BulkStatusOnLine : public BulkStatus, public ::testing::WithParamInterface<Line> {
+ protected:
+  BulkStatusOnLine() : BulkStatus(GetParam()) {}
+};
+
+std::string line_name(const ::testing::TestParamInfo<Line>& info) { return info.param.name; }
+
+TEST_P(BulkStatusOnLine, ThreePagesOfTenTenAndFiveGiveThreeRequestsOfTenIds) {
   ASSERT_TRUE(harness::shape_list(demo(), 25));
   QStringList captions;
   QString done;
@@ -200,14 +225,17 @@ TEST_F(BulkStatus, ThreePagesOfTenTenAndFiveGiveThreeRequestsOfTenIds) {
   EXPECT_TRUE(input_off);
   EXPECT_EQ(done, u("销售全部商品处理完毕！"));
   expect_captions_back();
-  // The journal: one item per request, keyed by its id group.
+  // The journal: the list, then one item per request, keyed by its id group, each done.
   const auto runs = harness::journal_runs(exe_dir());
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0].run.tool, "销售全部商品");
   EXPECT_EQ(runs[0].run.ending, "finished");
   EXPECT_NE(runs[0].run.settings_json.find("\"status\":1"), std::string::npos) << runs[0].run.settings_json;
-  ASSERT_EQ(runs[0].items.size(), 3u);
-  for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(QString::fromStdString(runs[0].items[i].key), sent[i].pid.mid(1));
+  ASSERT_EQ(runs[0].items.size(), 4u);
+  EXPECT_EQ(runs[0].items[0].key, "商品列表");
+  EXPECT_EQ(runs[0].items[0].detail, "审核通过的商品，共3页，30个商品编号，3组");
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(QString::fromStdString(runs[0].items[i + 1].key), sent[i].pid.mid(1));
+  for (const auto& item : runs[0].items) EXPECT_FALSE(item.problem) << *item.problem;
   // The scratch box holds the walk's links; the status browser was never shown.
   EXPECT_EQ(main_->parts.scratch->toPlainText().count("SelfProduct/ProductTemplate.aspx?PID="), 30);
   EXPECT_FALSE(main_->parts.status_browser->isVisible());
@@ -237,17 +265,28 @@ TEST_F(BulkStatus, EachButtonSendsItsStatusCodeAndEveryCaptionComesBack) {
   }
 }
 
-TEST_F(BulkStatus, TheFirstReviewLinkSwitchesToTheUnreviewedProducts) {
-  ASSERT_TRUE(harness::shape_list(demo(), 12, 3));
-  ASSERT_TRUE(run(2, 0));
+INSTANTIATE_TEST_SUITE_P(Lines, BulkStatusOnLine, ::testing::Values(kFast, kSlow), line_name);
+
+TEST_P(BulkStatusOnLine, TheFirstReviewLinkSwitchesToTheUnreviewedProducts) {
+  // Two pages of reviewed products, one of unreviewed ones: the walk runs on the switched
+  // list only, and no reviewed product is touched.
+  ASSERT_TRUE(harness::shape_list(demo(), 23, 3));
+  QString done;
+  ASSERT_TRUE(run(2, 0, nullptr, &done));
   EXPECT_EQ(harness::list_postbacks(demo(), "lbtn22"), (QStringList{""}));
+  EXPECT_EQ(harness::list_postbacks(demo(), "AspNetPager1"), (QStringList{"1", "2"}));
+  for (const QJsonValue& v : harness::demo_state()["product_list"].toObject()["requests"].toArray())
+    if (v.toObject()["target"].toString() == "AspNetPager1") {
+      EXPECT_EQ(v.toObject()["list"].toString(), "unreviewed");
+    }
   const auto sent = status_requests();
   ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].pid, ",13,14,15,13,14,15");
+  EXPECT_EQ(sent[0].pid, ",24,25,26,24,25,26");
   EXPECT_EQ(sent[0].status, "-1");
   const auto statuses = product_statuses();
-  EXPECT_EQ(statuses[12], "0");
-  EXPECT_EQ(statuses[13], "2");
+  for (int id = 1; id <= 23; ++id) EXPECT_EQ(statuses[id], "0") << id;
+  for (int id = 24; id <= 26; ++id) EXPECT_EQ(statuses[id], "2") << id;
+  EXPECT_EQ(done, u("禁售全部商品处理完毕！"));
   expect_captions_back();
   const auto runs = harness::journal_runs(exe_dir());
   ASSERT_EQ(runs.size(), 1u);
@@ -275,6 +314,117 @@ TEST_F(BulkStatus, TwoPagesAndThreeIdsSendTwoRequestsAndDropTheThird) {
   EXPECT_EQ(sent[1].status, "0");
 }
 
+// The list that is not the one chosen, or a page turn that does not come: the run ends
+// before anything is posted, and says so.
+struct ListFault {
+  const char* name;
+  const char* kind;  // of the list's request after the first `after`
+  int after;
+  int link;          // the review link chosen
+  const char* message;
+  const char* ending;
+};
+
+class BulkStatusListFaults : public BulkStatus, public ::testing::WithParamInterface<ListFault> {
+ protected:
+  // The page limit lasts 0.9 s.
+  BulkStatusListFaults() : BulkStatus(kFast, 0.03) {}
+};
+
+TEST_P(BulkStatusListFaults, NothingIsPostedWhenTheChosenListIsNotTheOneShown) {
+  const ListFault& f = GetParam();
+  ASSERT_TRUE(harness::shape_list(demo(), 23, 3));
+  fault(f.kind, "/SelfProduct/SelfProductList.aspx", f.after);
+  QString done, hint;
+  harness::BoxAnswer hint_box(platform::kTitleHint, &hint);
+  ASSERT_TRUE(run(2, f.link, nullptr, &done));
+  harness::wait_until([&] { return !hint.isEmpty(); }, 1000);
+  EXPECT_TRUE(status_requests().empty());
+  EXPECT_EQ(harness::demo_state()["status_pages"].toInt(), 0);
+  for (const QString& status : product_statuses()) EXPECT_EQ(status, "0");
+  EXPECT_EQ(done, u(f.message));
+  EXPECT_EQ(hint, std::string(f.kind) == "expire" ? tools::login_expired_text() : QString());
+  expect_captions_back();
+  const auto runs = harness::journal_runs(exe_dir());
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].run.ending, f.ending);
+  ASSERT_EQ(runs[0].items.size(), 1u);
+  EXPECT_EQ(runs[0].items[0].key, "商品列表");
+  EXPECT_TRUE(runs[0].items[0].problem);
+  demo().post("/demo/reset", "");
+  if (std::string(f.kind) == "expire") {
+    ASSERT_TRUE(harness::log_in(ctx_->main_browser(), kDemoRoot));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, BulkStatusListFaults,
+    ::testing::Values(
+        // The list page is an error page: no tab to click.
+        ListFault{"TabNotOnThePage", "error", 0, 0, "未能切换到所选的商品列表，已停止", "page_not_ready"},
+        ListFault{"SwitchNeverFinishes", "hang", 1, 0, "未能切换到所选的商品列表，已停止", "page_not_ready"},
+        ListFault{"SwitchGivesTheLoginPage", "expire", 1, 0, "", "login_expired"},
+        ListFault{"PageTurnFails", "error", 2, 1,
+                  "禁售全部商品已停止：商品列表翻页未就绪，没有提交任何商品（详见运行记录）", "page_not_ready"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A group whose status page or answer does not come is not done; the others are posted.
+struct GroupFault {
+  const char* name;
+  const char* kind;  // of the status page's request after the first `after`
+  int after;
+};
+
+class BulkStatusGroupFaults : public BulkStatus, public ::testing::WithParamInterface<GroupFault> {
+ protected:
+  // The page limit lasts 0.9 s.
+  BulkStatusGroupFaults() : BulkStatus(kFast, 0.03) {}
+};
+
+TEST_P(BulkStatusGroupFaults, AGroupWhosePageDoesNotComeIsNotDone) {
+  const GroupFault& f = GetParam();
+  ASSERT_TRUE(harness::shape_list(demo(), 25));
+  fault(f.kind, "/SelfProduct/SetProductStatus.aspx", f.after);
+  const bool expired = std::string(f.kind) == "expire";
+  QString done, hint;
+  harness::BoxAnswer hint_box(platform::kTitleHint, &hint);
+  ASSERT_TRUE(run(0, 1, nullptr, &done));
+  const auto sent = status_requests();
+  std::vector<QString> pids;
+  for (const Sent& r : sent) pids.push_back(r.pid);
+  if (expired) {
+    // The run ends at the login page: nothing is posted, the box tells why.
+    EXPECT_TRUE(pids.empty());
+    EXPECT_TRUE(done.isEmpty());
+    EXPECT_TRUE(harness::wait_until([&] { return !hint.isEmpty(); }, 3000));
+    EXPECT_EQ(hint, tools::login_expired_text());
+  } else {
+    // Group 1 not done (its page failed, or its post never answered and was not
+    // applied); groups 2 and 3 posted.
+    EXPECT_EQ(pids, (std::vector<QString>{"," + ids(11, 20), "," + ids(21, 25) + "," + ids(21, 25)}));
+    EXPECT_EQ(done, u("销售全部商品未全部完成：3组中有1组未完成（详见运行记录）"));
+  }
+  expect_captions_back();
+  const auto runs = harness::journal_runs(exe_dir());
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].run.ending, expired ? "login_expired" : "finished");
+  ASSERT_EQ(runs[0].items.size(), expired ? 2u : 4u);
+  const std::string problem = runs[0].items[1].problem.value_or("");
+  const std::string want = expired                         ? tools::login_expired_text().toStdString()
+                           : std::string(f.kind) == "hang" ? "页面未就绪：应为第1组提交后的页面"
+                                                           : "页面未就绪：应为第1组的状态设置页";
+  EXPECT_EQ(problem.substr(0, want.size()), want) << problem;
+  demo().post("/demo/reset", "");
+  if (expired) {
+    ASSERT_TRUE(harness::log_in(ctx_->main_browser(), kDemoRoot));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Groups, BulkStatusGroupFaults,
+                         ::testing::Values(GroupFault{"ErrorPage", "error", 0}, GroupFault{"AnswerNeverComes", "hang", 1},
+                                           GroupFault{"LoginPage", "expire", 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(BulkStatus, NoPagerOrNoProductsSendNothingAndTheDoneMessageFollows) {
   for (bool pager : {false, true}) {
     SCOPED_TRACE(pager);
@@ -288,12 +438,13 @@ TEST_F(BulkStatus, NoPagerOrNoProductsSendNothingAndTheDoneMessageFollows) {
     EXPECT_EQ(done, u("销售全部商品处理完毕！"));
     expect_captions_back();
   }
-  // Both runs recorded, without items.
+  // Both runs recorded, with the list alone.
   const auto runs = harness::journal_runs(exe_dir());
   ASSERT_EQ(runs.size(), 2u);
   for (const auto& r : runs) {
     EXPECT_EQ(r.run.ending, "finished");
-    EXPECT_TRUE(r.items.empty());
+    ASSERT_EQ(r.items.size(), 1u);
+    EXPECT_EQ(r.items[0].key, "商品列表");
   }
 }
 
