@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "page/confirmer.h"
+#include "page/page_probe.h"
 #include "page/page_objects.h"
 #include "page/page_snapshot.h"
 #include "platform/browser_view.h"
@@ -23,6 +24,27 @@ namespace {
 constexpr int kConfirmPeriodMs = 700;
 constexpr int kAfterSelectMs = 1000;
 constexpr int kAfterDeleteMs = 1000;
+
+// The page a pass works on: loaded, with the delete link (the page's SelectAll() goes
+// with it).
+Expect management_page() {
+  return Expect::holding(QStringLiteral("卡密管理页"), {"Del"}, Expect::Since::any);
+}
+
+// The page's answer to a deletion: the page at address (where the post-back goes) loaded
+// after the click on Del.
+Expect deletion_answer(int pass, const QString& address) {
+  return Expect::at(QStringLiteral("第%1次删除后的页面").arg(pass), address);
+}
+
+// The page shown has loaded without the delete link (nor is it the login page).
+bool loaded_without_delete_link(platform::BrowserView* browser) {
+  const page::PageState shown = page::probe_page(browser, {"Del"});
+  if (!shown.read || shown.loading || !shown.top() || !shown.top()->complete) return false;
+  for (const page::ShownDocument& d : shown.documents)
+    if (d.holds.front() || d.login_form) return false;
+  return true;
+}
 }  // namespace
 
 StockDeletionWindow::StockDeletionWindow(ToolContext& ctx) : ToolWindow(ctx), ctx_(ctx) {
@@ -59,8 +81,18 @@ void StockDeletionWindow::build() {
     line->addWidget(b);
   }
   outer->addLayout(line);
+  // The status speaks its current text (no fixed name).
+  c_.status = new QLabel(this);
+  c_.status->setWordWrap(true);
+  c_.status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  outer->addWidget(c_.status);
   connect(c_.start, &QPushButton::clicked, this, &StockDeletionWindow::start_deleting);
   connect(c_.stop, &QPushButton::clicked, this, &StockDeletionWindow::stop_deleting);
+}
+
+void StockDeletionWindow::set_status(const QString& text) {
+  c_.status->setText(text);
+  emit status_text_changed(text);
 }
 
 void StockDeletionWindow::stop_deleting() {
@@ -93,30 +125,73 @@ void StockDeletionWindow::start_deleting() {
   const QString page_address = browser ? browser->url().toString() : QString();
   journal::Run record(ctx_.data_dir(), QStringLiteral("删除卡密库存"), browser,
                       QJsonObject{{"page", page_address}}, {});
+  run.report_to(&record, [this](const QString& text) { set_status(text); });
+  run.stop_when([this] { return stop_flag_ == kStopFlag; });
+
+  // How the loop ends (a closed window is left alone). After a stop the buttons show
+  // idle already; after the last pass they keep their running state; a run that could not
+  // go on gives them back.
+  auto finish = [&](journal::Ending how, const QString& text) {
+    if (!run.alive()) return;
+    record.end(how);
+    if (how != journal::Ending::finished && how != journal::Ending::stopped) {
+      c_.start->setEnabled(true);
+      c_.stop->setEnabled(false);
+    }
+    if (!text.isEmpty()) set_status(text);
+    emit deletion_finished();
+    if (restart_) {
+      restart_ = false;
+      QTimer::singleShot(0, this, &StockDeletionWindow::start_deleting);
+    }
+  };
+  // A page step that ended the loop: the user's stop, an expired login (recorded and told
+  // by the runner), the browser gone with the main window, or a page that did not come.
+  auto ended_by = [&](Arrival a) {
+    switch (a) {
+      case Arrival::stopped: return finish(journal::Ending::stopped, QStringLiteral("已停止删除"));
+      case Arrival::login_expired: return finish(journal::Ending::login_expired, {});
+      case Arrival::ended: return finish(journal::Ending::application_ended, {});
+      default:
+        return finish(journal::Ending::page_not_ready, QStringLiteral("卡密管理页未就绪，已停止（详见运行记录）"));
+    }
+  };
+  const QString no_delete_link =
+      QStringLiteral("页面上没有删除链接 Del，已停止：请先在网页中点击商品的“管理”，打开卡密管理页后再开始");
+
   // The page's confirmation of each deletion is answered by the confirmer.
   for (int pass = 1; pass <= kMaxPasses; ++pass) {
     passes_ = pass;
     record.begin_item(QStringLiteral("第%1次").arg(pass), browser ? browser->url().toString() : QString());
     emit pass_started(pass);
+    set_status(QStringLiteral("正在进行第%1次删除").arg(pass));
+    // The management page with its delete link (the page the user opened, or the last
+    // pass's answer); a page without it is nothing to act on, and going on would be blind.
+    if (browser && loaded_without_delete_link(browser)) {
+      run.nothing_to_act_on(QStringLiteral("删除链接 Del"));
+      return finish(journal::Ending::page_not_ready, no_delete_link);
+    }
+    Arrival a = run.wait_for(0, {}, management_page());
+    if (a != Arrival::arrived) return ended_by(a);
     snap.attach_page(browser);
     snap.run_script("SelectAll()");
     if (!run.wait(kAfterSelectMs)) return;
     snap.attach_page(browser);
-    snap.click_link("Del");
-    if (!run.wait(kAfterDeleteMs)) return;
-    if (stop_flag_ == kStopFlag) {
-      record.end(journal::Ending::stopped);
-      break;
+    const QString address = browser ? browser->url().toString() : QString();
+    const PageMark mark = run.mark();
+    if (!snap.click_link("Del")) {
+      if (!run.alive()) return;
+      run.nothing_to_act_on(QStringLiteral("删除链接 Del"));
+      return finish(journal::Ending::page_not_ready, no_delete_link);
     }
+    // The post-back's answer before the next pass; a pass whose answer did not come is not
+    // done (the next pass finds the page as it is).
+    a = run.wait_for(kAfterDeleteMs, mark, deletion_answer(pass, address));
+    if (a == Arrival::stopped) run.not_done(QStringLiteral("已停止：未等到平台的应答页面"));
+    else if (a != Arrival::arrived && a != Arrival::missing) return ended_by(a);
+    if (stop_flag_ == kStopFlag) return finish(journal::Ending::stopped, QStringLiteral("已停止删除"));
   }
-  record.end(journal::Ending::finished);  // after 9999 passes (no effect after a stop)
-  // After the last pass the buttons keep their running state, as after a stop they
-  // already show idle.
-  emit deletion_finished();
-  if (restart_) {
-    restart_ = false;
-    QTimer::singleShot(0, this, &StockDeletionWindow::start_deleting);
-  }
+  finish(journal::Ending::finished, QStringLiteral("已完成%1次删除").arg(kMaxPasses));
 }
 
 }  // namespace tools::stock

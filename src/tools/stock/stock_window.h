@@ -25,6 +25,7 @@ class StockDeletionWindow : public ToolWindow {
     QLabel* picture = nullptr;
     QPushButton* start = nullptr;  // 开始删除
     QPushButton* stop = nullptr;   // 停止删除
+    QLabel* status = nullptr;      // the run's progress and how it ended
   };
   const Controls& controls() const { return c_; }
   int stop_flag() const { return stop_flag_; }
@@ -34,8 +35,11 @@ class StockDeletionWindow : public ToolWindow {
  signals:
   // A pass began (1-based).
   void pass_started(int pass);
-  // The deletion loop ended: stopped, or after its last pass (not when the window went).
+  // The deletion loop ended: stopped, after its last pass, or because the page was not
+  // one to act on (not when the window went).
   void deletion_finished();
+  // Every status text, in order.
+  void status_text_changed(const QString& text);
 
  public slots:
   void start_deleting();  // "开始删除"
@@ -43,6 +47,7 @@ class StockDeletionWindow : public ToolWindow {
 
  private:
   void build();
+  void set_status(const QString& text);
 
   ToolContext& ctx_;
   Controls c_;

@@ -4,13 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
+#include <cstring>
+
 #include "demo_suite.h"
+#include "product_list_demo.h"
 #include "page/confirmer.h"
 #include "platform/waits.h"
 #include "qt_test_hooks.h"
@@ -40,9 +44,20 @@ QList<int> deletions() {
   return out;
 }
 
+// The line to the platform: its answers delayed by latency ± jitter ms (slow: longer than
+// every shortened wait of the steps).
+struct Line {
+  const char* name;
+  int latency_ms;
+  int jitter_ms;
+};
+const Line kFast{"Fast", 0, 0};
+const Line kSlow{"Slow", 500, 150};
+
 class StockDeletion : public harness::DemoSuite<StockDeletionWindow> {
  protected:
-  StockDeletion() : DemoSuite({.wait_scale = 0.3}) {}
+  explicit StockDeletion(const Line& line = kFast, double wait_scale = 0.3)
+      : DemoSuite({.wait_scale = wait_scale, .latency_ms = line.latency_ms, .jitter_ms = line.jitter_ms}) {}
 
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(DemoSuite::SetUp());
@@ -81,6 +96,11 @@ class StockDeletion : public harness::DemoSuite<StockDeletionWindow> {
   }
 };
 
+class StockDeletionOnLine : public StockDeletion, public ::testing::WithParamInterface<Line> {
+ protected:
+  StockDeletionOnLine() : StockDeletion(GetParam()) {}
+};
+
 TEST_F(StockDeletion, OpeningShowsTheInventoryPageAndStartsTheConfirmerWhichOutlivesTheWindow) {
   ctx_->set_address_text(std::string(kDemoRoot) + "/Index.aspx");  // no cut: box text + path
   StockDeletionWindow* w = open_window();
@@ -111,7 +131,7 @@ TEST_F(StockDeletion, OpeningShowsTheInventoryPageAndStartsTheConfirmerWhichOutl
   EXPECT_EQ(page::confirm_period(ctx_->main_browser()), 700);
 }
 
-TEST_F(StockDeletion, EveryPassSelectsAllAndDeletesUntilStopped) {
+TEST_P(StockDeletionOnLine, EveryPassSelectsAllAndDeletesUntilStopped) {
   StockDeletionWindow* w = open_window();
   ASSERT_TRUE(open_management_page());
   const auto& c = w->controls();
@@ -131,10 +151,13 @@ TEST_F(StockDeletion, EveryPassSelectsAllAndDeletesUntilStopped) {
   EXPECT_EQ(w->stop_flag(), 5);
   EXPECT_TRUE(c.start->isEnabled());
   EXPECT_FALSE(c.stop->isEnabled());
+  // The stop ends the wait for the last pass's answer (on a slow line still on its way).
+  EXPECT_TRUE(harness::wait_until([] { return deletions().size() == 5; }, 5000));
   EXPECT_EQ(stock(1), 0);
   EXPECT_EQ(stock(2), 120);
   EXPECT_EQ(deletions(), (QList<int>{50, 50, 20, 0, 0}));
-  // The journal: one item per pass, each with the page's question and answer.
+  // The journal: one item per pass, each with the page's question and answer (the last
+  // one's answer unless the stop came first).
   const auto runs = journal_runs();
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0].tool, "删除卡密库存");
@@ -147,12 +170,22 @@ TEST_F(StockDeletion, EveryPassSelectsAllAndDeletesUntilStopped) {
     SCOPED_TRACE(i);
     EXPECT_EQ(items[i].key, "第" + std::to_string(i + 1) + "次");
     EXPECT_EQ(items[i].detail, std::string(kDemoRoot) + "/SelfProduct/ProductCardList.aspx?PID=1");
-    EXPECT_EQ(items[i].answer.value_or(""), std::string("确定要删除选中的卡密吗？") + tools::journal::kAnswerSeparator + answers[i]);
+    const std::string answer = std::string("确定要删除选中的卡密吗？") + tools::journal::kAnswerSeparator + answers[i];
+    if (i < 4 || !items[i].problem) {
+      EXPECT_EQ(items[i].answer.value_or(""), answer);
+      EXPECT_FALSE(items[i].problem) << *items[i].problem;
+    } else {
+      EXPECT_EQ(*items[i].problem, "已停止：未等到平台的应答页面");
+    }
   }
+  EXPECT_EQ(c.status->text(), QStringLiteral("已停止删除"));
   // The page's confirmation and answer boxes were all pressed.
   EXPECT_TRUE(harness::wait_until([] { return QApplication::activeModalWidget() == nullptr; }, 3000));
   EXPECT_TRUE(ctx_->main_browser()->input_enabled());
 }
+
+INSTANTIATE_TEST_SUITE_P(Lines, StockDeletionOnLine, ::testing::Values(kFast, kSlow),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StockDeletion, StopActsWithinOneStep) {
   StockDeletionWindow* w = open_window();
@@ -206,17 +239,92 @@ TEST_F(StockDeletion, StartPressedWhileTheStoppedPassFinishesRunsOnceThatPassIsD
   EXPECT_EQ(runs[1].items_begun, 2);
 }
 
-TEST_F(StockDeletion, APageWithoutSelectAllOrDelRunsOnHarmlessly) {
+TEST_F(StockDeletion, APageWithoutDelEndsTheRunAtOnce) {
   StockDeletionWindow* w = open_window();  // the inventory page: neither SelectAll() nor Del
-  QObject::connect(w, &StockDeletionWindow::pass_started, [&](int pass) {
-    if (pass == 3) QTimer::singleShot(0, w->controls().stop, &QPushButton::click);
-  });
+  const auto& c = w->controls();
+  QElapsedTimer clock;
+  clock.start();
   ASSERT_TRUE(run_until_finished(w));
-  EXPECT_EQ(w->passes(), 3);
+  EXPECT_LT(clock.elapsed(), 1500);  // no page wait: nothing to act on
+  EXPECT_EQ(w->passes(), 1);
   EXPECT_TRUE(deletions().isEmpty());
   EXPECT_EQ(stock(1), 120);
   EXPECT_TRUE(on_page(QString(kDemoRoot) + "/SelfProduct/SelfProductInventory.aspx"));
+  EXPECT_TRUE(c.start->isEnabled());
+  EXPECT_FALSE(c.stop->isEnabled());
+  EXPECT_EQ(c.status->text(),
+            QStringLiteral("页面上没有删除链接 Del，已停止：请先在网页中点击商品的“管理”，打开卡密管理页后再开始"));
+  const auto runs = journal_runs();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].ending, "page_not_ready");
+  const auto items = store_->items(runs[0].id, {}, 0, 10);
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].problem.value_or(""), "页面上没有删除链接 Del");
 }
+
+// The answer to a deletion that does not come the way it should: nothing else is deleted,
+// and the run ends with the page that is not one to act on.
+struct AnswerFault {
+  const char* name;
+  const char* kind;     // of the first deletion's post-back
+  const char* ending;
+  const char* problem;  // of pass 1, then of pass 2 ("" none)
+  const char* then;
+};
+
+class StockDeletionFaults : public StockDeletion, public ::testing::WithParamInterface<AnswerFault> {
+ protected:
+  // The page limit lasts 1.5 s.
+  StockDeletionFaults() : StockDeletion(kFast, 0.05) {}
+};
+
+TEST_P(StockDeletionFaults, AnAnswerThatDoesNotComeEndsTheRunWithoutDeletingMore) {
+  const AnswerFault& f = GetParam();
+  StockDeletionWindow* w = open_window();
+  ASSERT_TRUE(open_management_page());
+  demo().post("/demo/fault", std::string("kind=") + f.kind + "&path=" +
+                                 testsupport::url_encode("/SelfProduct/ProductCardList.aspx") + "&count=1");
+  QString hint;
+  harness::BoxAnswer box(platform::kTitleHint, &hint);
+  ASSERT_TRUE(run_until_finished(w, 30000));
+  EXPECT_TRUE(deletions().isEmpty());
+  EXPECT_EQ(stock(1), 120);
+  const auto& c = w->controls();
+  EXPECT_TRUE(c.start->isEnabled());
+  EXPECT_FALSE(c.stop->isEnabled());
+  const auto runs = journal_runs();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].ending, f.ending);
+  const auto items = store_->items(runs[0].id, {}, 0, 10);
+  ASSERT_EQ(items.size(), *f.then ? 2u : 1u);
+  // Pass 1's problem ("" none), then pass 2's.
+  if (*f.problem) {
+    EXPECT_EQ(items[0].problem.value_or("").substr(0, std::strlen(f.problem)), f.problem)
+        << items[0].problem.value_or("");
+  } else {
+    EXPECT_FALSE(items[0].problem) << *items[0].problem;
+  }
+  if (*f.then) {
+    EXPECT_EQ(items[1].problem.value_or("").substr(0, std::strlen(f.then)), f.then) << items[1].problem.value_or("");
+  }
+  if (std::string(f.kind) == "expire") {
+    EXPECT_TRUE(harness::wait_until([&] { return !hint.isEmpty(); }, 3000));
+    EXPECT_EQ(hint, tools::login_expired_text());
+    EXPECT_EQ(c.status->text(), tools::login_expired_text());
+    ASSERT_TRUE(harness::log_in(ctx_->main_browser(), kDemoRoot));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, StockDeletionFaults,
+    ::testing::Values(
+        // The error page is the answer (not taken for a deletion); it has no Del.
+        AnswerFault{"ErrorPage", "error", "page_not_ready", "", "页面上没有删除链接 Del"},
+        // Not done; the next pass finds the page still loading.
+        AnswerFault{"NeverFinishes", "hang", "page_not_ready", "页面未就绪：应为第1次删除后的页面",
+                    "页面未就绪：应为卡密管理页"},
+        AnswerFault{"LoginPage", "expire", "login_expired", "登录已失效", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StockDeletion, ClosingTheWindowDuringARunEndsItAtItsNextWait) {
   StockDeletionWindow* w = open_window();
