@@ -140,10 +140,11 @@ void StockDeletionWindow::start_deleting() {
     }
     if (!text.isEmpty()) set_status(text);
     emit deletion_finished();
-    if (restart_) {
-      restart_ = false;
-      QTimer::singleShot(0, this, &StockDeletionWindow::start_deleting);
-    }
+    // A start pressed after the stop runs now; after any other ending it would meet the
+    // same page.
+    const bool restart = restart_ && how == journal::Ending::stopped;
+    restart_ = false;
+    if (restart) QTimer::singleShot(0, this, &StockDeletionWindow::start_deleting);
   };
   // A page step that ended the loop: the user's stop, an expired login (recorded and told
   // by the runner), the browser gone with the main window, or a page that did not come.
