@@ -124,8 +124,6 @@ int apply_bench(int argc, char** argv) {
   printf("products %d, latency %d ms: set as chosen %d\n", products, latency, set);
   if (set != products && !settings.isEmpty())
     printf("first setting: %s\n", QJsonDocument(settings[0].toObject()).toJson(QJsonDocument::Compact).constData());
-  if (getenv("BENCH_DEBUG"))
-    printf("%s\n", QJsonDocument(harness::demo_state(b.demo())["templates"].toObject()).toJson(QJsonDocument::Compact).constData());
   const double prescribed = products * 5.6;
   bench::print_ratio(wall, prescribed);
   if (latency > 0) {
