@@ -10,7 +10,6 @@
 #include <QVBoxLayout>
 
 #include "page/confirmer.h"
-#include "page/page_probe.h"
 #include "page/page_objects.h"
 #include "page/page_snapshot.h"
 #include "platform/browser_view.h"
@@ -37,14 +36,8 @@ Expect deletion_answer(int pass, const QString& address) {
   return Expect::at(QStringLiteral("第%1次删除后的页面").arg(pass), address);
 }
 
-// The page shown has loaded without the delete link (nor is it the login page).
-bool loaded_without_delete_link(platform::BrowserView* browser) {
-  const page::PageState shown = page::probe_page(browser, {"Del"});
-  if (!shown.read || shown.loading || !shown.top() || !shown.top()->complete) return false;
-  for (const page::ShownDocument& d : shown.documents)
-    if (d.holds.front() || d.login_form) return false;
-  return true;
-}
+// The page shown, loaded (whatever it holds).
+Expect loaded_page() { return Expect::holding(QStringLiteral("已载入的页面"), {}, Expect::Since::any); }
 }  // namespace
 
 StockDeletionWindow::StockDeletionWindow(ToolContext& ctx) : ToolWindow(ctx), ctx_(ctx) {
@@ -168,11 +161,13 @@ void StockDeletionWindow::start_deleting() {
     set_status(QStringLiteral("正在进行第%1次删除").arg(pass));
     // The management page with its delete link (the page the user opened, or the last
     // pass's answer); a page without it is nothing to act on, and going on would be blind.
-    if (browser && loaded_without_delete_link(browser)) {
+    // A page still loading is waited for.
+    Arrival a = run.look({}, management_page());
+    if (a == Arrival::missing && run.look({}, loaded_page()) == Arrival::arrived) {
       run.nothing_to_act_on(QStringLiteral("删除链接 Del"));
       return finish(journal::Ending::page_not_ready, no_delete_link);
     }
-    Arrival a = run.wait_for(0, {}, management_page());
+    if (a == Arrival::missing) a = run.wait_for(0, {}, management_page());
     if (a != Arrival::arrived) return ended_by(a);
     snap.attach_page(browser);
     snap.run_script("SelectAll()");
