@@ -58,21 +58,26 @@ inline int child_named(const char* name) {
 }
 
 struct ProcessMemory {
-  long main_pss_kb = 0;    // this process
-  long engine_pss_kb = 0;  // the engine's processes
-  int fds = 0;             // open by this process
+  long main_pss_kb = 0;      // this process
+  long main_private_kb = 0;  // … its pages shared with no other process
+  long engine_pss_kb = 0;    // the engine's processes
+  int engine_processes = 0;
+  int fds = 0;               // open by this process
 };
 
 // Leaves out the process other (the demo server) and its descendants.
 inline ProcessMemory process_memory(int other) {
   ProcessMemory m;
   m.main_pss_kb = rollup_kb(getpid(), "Pss:");
+  m.main_private_kb = rollup_kb(getpid(), "Private_Clean:") + rollup_kb(getpid(), "Private_Dirty:");
   std::vector<int> skip = other > 0 ? process_tree(other) : std::vector<int>{};
   for (int pid : process_tree(getpid())) {
     if (pid == getpid()) continue;
     bool skipped = false;
     for (int s : skip) skipped = skipped || s == pid;
-    if (!skipped) m.engine_pss_kb += rollup_kb(pid, "Pss:");
+    if (skipped) continue;
+    m.engine_pss_kb += rollup_kb(pid, "Pss:");
+    ++m.engine_processes;
   }
   m.fds = static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::System |
                                                                            QDir::Files | QDir::Dirs).size());

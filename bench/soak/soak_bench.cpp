@@ -72,13 +72,14 @@ class Sampler {
     s.items = count_rows(journal_, "items");
     s.boxes = count_rows(journal_, "boxes");
     samples_.push_back(s);
-    std::printf("%7d %8.1f %10ld %11ld %5d %10ld %10ld %8lld %8lld\n", s.at, s.seconds, s.memory.main_pss_kb,
-                s.memory.engine_pss_kb, s.memory.fds, s.db, s.wal, s.items, s.boxes);
+    std::printf("%7d %8.1f %10ld %10ld %11ld %4d %5d %10ld %10ld %8lld %8lld\n", s.at, s.seconds,
+                s.memory.main_pss_kb, s.memory.main_private_kb, s.memory.engine_pss_kb, s.memory.engine_processes,
+                s.memory.fds, s.db, s.wal, s.items, s.boxes);
     std::fflush(stdout);
   }
   static void header(const char* unit) {
-    std::printf("%7s %8s %10s %11s %5s %10s %10s %8s %8s\n", unit, "s", "main KB", "engine KB", "fds", "db B",
-                "wal B", "items", "boxes");
+    std::printf("%7s %8s %10s %10s %11s %4s %5s %10s %10s %8s %8s\n", unit, "s", "main PSS", "main priv",
+                "engine PSS", "proc", "fds", "db B", "wal B", "items", "boxes");
   }
   // Growth from the first sample at or after warm to the last.
   void summary(int warm, const char* unit) const {
@@ -88,10 +89,12 @@ class Sampler {
     if (!from || samples_.empty()) return;
     const Sample& to = samples_.back();
     auto pct = [](long a, long b) { return a > 0 ? (double(b) / double(a) - 1) * 100 : 0.0; };
-    std::printf("growth %s %d -> %d: main %+.1f%% (%+ld KB), engine %+.1f%% (%+ld KB), fds %+d, db %+ld B "
-                "(%.0f B per %s), wal %ld B at the end (largest %ld B)\n",
+    std::printf("growth %s %d -> %d: main PSS %+.1f%% (%+ld KB), main private %+.1f%% (%+ld KB), engine %+.1f%% "
+                "(%+ld KB), fds %+d, db %+ld B (%.0f B per %s), wal %ld B at the end (largest %ld B)\n",
                 unit, from->at, to.at, pct(from->memory.main_pss_kb, to.memory.main_pss_kb),
                 to.memory.main_pss_kb - from->memory.main_pss_kb,
+                pct(from->memory.main_private_kb, to.memory.main_private_kb),
+                to.memory.main_private_kb - from->memory.main_private_kb,
                 pct(from->memory.engine_pss_kb, to.memory.engine_pss_kb),
                 to.memory.engine_pss_kb - from->memory.engine_pss_kb, to.memory.fds - from->memory.fds,
                 to.db - from->db, to.at > from->at ? double(to.db - from->db) / (to.at - from->at) : 0.0, unit,
