@@ -71,6 +71,7 @@ int Conditions::next_delay() {
 httplib::Server::HandlerResponse Conditions::before_route(const httplib::Request& req, httplib::Response& res) {
   using R = httplib::Server::HandlerResponse;
   if (req.path.rfind("/demo/", 0) == 0) return R::Unhandled;
+  ++requests_;
 
   const int delay = next_delay();
   if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
@@ -139,6 +140,9 @@ httplib::Server::HandlerResponse Conditions::before_route(const httplib::Request
 }
 
 void Conditions::install(httplib::Server& server) {
+  server.set_logger([this](const httplib::Request& req, const httplib::Response&) {
+    if (req.path.rfind("/demo/", 0) != 0) ++answered_;
+  });
   server.set_pre_routing_handler(
       [this](const httplib::Request& req, httplib::Response& res) { return before_route(req, res); });
   server.Post("/demo/latency", [this](const httplib::Request& req, httplib::Response& res) {
@@ -201,7 +205,7 @@ std::string Conditions::json() {
   return "\"conditions\": {\"latency_ms\": " + std::to_string(latency_ms_) + ", \"jitter_ms\": " +
          std::to_string(jitter_ms_) + ", \"min_post_interval_ms\": " + std::to_string(min_post_interval_ms_) +
          ", \"refused_posts\": " + std::to_string(refused_posts_) + ", \"faults\": [" + faults +
-         "], \"faulted\": [" + given + "]}";
+         "], \"faulted\": [" + given + "], \"requests_seen\": " + std::to_string(requests_.load()) + "}";
 }
 
 std::string Conditions::state_html() {

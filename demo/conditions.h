@@ -55,6 +55,8 @@ class Conditions {
   int refused_posts_ = 0;
   std::vector<std::string> faulted_;  // "kind path" per fault given, in order
   std::atomic<unsigned> generation_{0};  // a hanging answer ends when this changes
+  std::atomic<long long> requests_{0};   // page requests seen since the start (never reset)
+  std::atomic<long long> answered_{0};   // and answered
 };
 
 }  // namespace demo

@@ -6,15 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "demo_process.h"
@@ -87,6 +90,24 @@ inline QJsonValue without_times(const QJsonValue& v, const QStringList& drop) {
     if (it.key() != QLatin1String("at") && !drop.contains(it.key())) out.insert(it.key(), without_times(it.value(), drop));
   return out;
 }
+// Lets the requests a closed window's browser still had under way reach the demo and be
+// answered before the next test resets it: waits until every page request is answered and
+// none came for 100 ms (at most 3 s; a hanging answer ends with the next reset).
+inline void settle_demo() {
+  auto seen = [] {
+    const QJsonObject c = demo_state().value("conditions").toObject();
+    return std::pair{c.value("requests_seen").toInteger(-1), c.value("requests_open").toInteger(0)};
+  };
+  auto before = seen();
+  for (int i = 0; i < 30; ++i) {
+    QEventLoop loop;
+    QTimer::singleShot(100, &loop, &QEventLoop::quit);
+    loop.exec();
+    const auto now = seen();
+    if (now == before && now.second == 0) return;
+    before = now;
+  }
+}
 inline QJsonObject demo_records(const QStringList& drop = {}) {
   QJsonObject s = demo_state();
   for (const char* k : {"conditions", "logins", "last_page"}) s.remove(QLatin1String(k));
@@ -134,6 +155,7 @@ class DemoSuite : public ::testing::Test {
 
   void TearDown() override {
     EXPECT_TRUE(close_windows<Windows...>());
+    settle_demo();
     platform::set_wait_scale(1.0);
     set_latency(0, 0);
   }
