@@ -41,6 +41,12 @@ struct Expect {
   static Expect holding(const QString& page, std::vector<std::string> elements, Since since = Since::action);
 };
 
+// How long after an action that may or may not post back (Since::load_if_any) a page of
+// before may be taken for its answer, when no load has begun: the browser learns of a
+// post-back that a click or a fired event starts only tens of milliseconds after it. Not
+// scaled: it is the browser's time, not a wait of the steps.
+inline constexpr int kLoadSettleMs = 100;
+
 // The documents shown before an action (the mark a fresh page is told from).
 struct PageMark {
   QStringList documents;

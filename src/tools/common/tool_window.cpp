@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -238,6 +239,8 @@ Arrival ToolRun::wait_for(int ms, const PageMark& mark, const Expect& expect, Ki
   constexpr int kPollMs = 50;
   constexpr int kFastPollMs = 20;
   const QPointer<platform::BrowserView> view = browser ? browser : browser_.data();
+  QElapsedTimer since_action;  // the action has just returned
+  since_action.start();
   watch_boxes_of(view);
   // Paced: the prescribed wait first. Fast: the floor, then the page as soon as it is
   // there and quiet (no load in progress, no message box open).
@@ -254,7 +257,17 @@ Arrival ToolRun::wait_for(int ms, const PageMark& mark, const Expect& expect, Ki
     if (!view) return Arrival::ended;
     const page::PageState state = page::probe_page(view, keys, selects);
     if (!alive() || !view) return Arrival::ended;
-    const Verdict v = judge(state, mark, view->loads_started(), expect);
+    const quint64 loads = view->loads_started();
+    const Verdict v = judge(state, mark, loads, expect);
+    // An action that may post back: the page of before is its answer only once no load
+    // has begun for a moment.
+    const qint64 settle_left =
+        expect.since == Expect::Since::load_if_any && loads == mark.loads ? kLoadSettleMs - since_action.elapsed() : 0;
+    if (v.holds && settle_left > 0) {
+      if (!waited(static_cast<int>(std::min<qint64>(settle_left, fast_ ? kFastPollMs : kPollMs)), false))
+        return Arrival::ended;
+      continue;
+    }
     if (v.holds && (!fast_ || platform::WebPage::open_dialogs() == 0)) return Arrival::arrived;
     if (v.login) {
       expire_login();
