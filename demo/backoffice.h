@@ -33,6 +33,7 @@ struct Options {
   int order_every_ms = 60000;  // a new manual order arrives this often (0: none)
   int page_size = 10;        // products per page of the product list
   bool pager = true;         // the product list shows its pager
+  bool subaccount_postback = false;  // "新建下级" posts back for the form instead of showing it in place
   int latency_ms = 0;        // every answer (but /demo/) is delayed this long …
   int jitter_ms = 0;         // … plus or minus up to this
   int min_post_interval_ms = 0;  // a post sooner than this after the session's last is refused

@@ -32,6 +32,9 @@ const char* kUsage =
     "  --order-every MS  a new manual order arrives every MS milliseconds (0 = none; default 60000)\n"
     "  --page-size N     products per page of the product list, 1-1000 (default 10)\n"
     "  --pager on|off    whether the product list shows its pager (default on)\n"
+    "  --subaccount-form inline|postback\n"
+    "                    \"新建下级\" shows the registration form in place, or posts back for it\n"
+    "                    (default inline)\n"
     "  --latency MS      every answer (GET and POST, not /demo/) is delayed MS milliseconds\n"
     "  --jitter MS       … plus or minus up to MS milliseconds, at random (default 0)\n"
     "  --min-post-interval MS\n"
@@ -109,6 +112,9 @@ int main(int argc, char** argv) {
     } else if (a == "--pager") {
       if (v != "on" && v != "off") return usage_error("--pager needs on or off");
       opt.pager = v == "on";
+    } else if (a == "--subaccount-form") {
+      if (v != "inline" && v != "postback") return usage_error("--subaccount-form needs inline or postback");
+      opt.subaccount_postback = v == "postback";
     } else if (a == "--latency" || a == "--jitter" || a == "--min-post-interval") {
       if (!parse_int(v, 0, 600000, n)) return usage_error(a + " needs 0-600000 (milliseconds)");
       (a == "--latency" ? opt.latency_ms : a == "--jitter" ? opt.jitter_ms : opt.min_post_interval_ms) =

@@ -1,10 +1,13 @@
 // The sub-customer list with its "新建下级" registration form.
 //
 // The form shows on the list page when "新建下级" is clicked (no round trip) and posts
-// back to the list. Its two trade-password fields imitate the platform's security
-// control: they are no input elements, they take typed keys only, and the page copies
-// what was typed into hidden fields when the form is sent. The platform allows 10
-// registrations per 10 minutes per session and answers an 11th with a message box.
+// back to the list. Platforms whose "新建下级" is a server-side link button post back for
+// it instead and answer with the list page that holds the form (--subaccount-form
+// postback, or POST /demo/subaccounts form=postback). Its two trade-password fields
+// imitate the platform's security control: they are no input elements, they take typed
+// keys only, and the page copies what was typed into hidden fields when the form is sent.
+// The platform allows 10 registrations per 10 minutes per session and answers an 11th
+// with a message box.
 
 #include <chrono>
 #include <deque>
@@ -94,36 +97,62 @@ const char* kScript =
     "  return false;\n"
     "}\n"
     "function sendPwd() {\n"
-    "  document.getElementById('hidTradePassword').value = pwd.TradePassword;\n"
-    "  document.getElementById('hidCheckTradePassword').value = pwd.CheckTradePassword;\n"
+    "  ['TradePassword', 'CheckTradePassword'].forEach(function (id) {\n"
+    "    var h = document.getElementById('hid' + id);\n"
+    "    if (h) h.value = pwd[id];\n"
+    "  });\n"
     "  return true;\n"
     "}\n"
     "function checkName() {\n"
     "  var n = document.getElementById('CustomerName').value;\n"
     "  alert(n ? '用户名可以使用' : '请输入用户名');\n"
     "}\n"
-    "document.getElementById('TradePassword').addEventListener('keydown', pwdKey);\n"
-    "document.getElementById('CheckTradePassword').addEventListener('keydown', pwdKey);\n";
+    "['TradePassword', 'CheckTradePassword'].forEach(function (id) {\n"
+    "  var e = document.getElementById(id);\n"
+    "  if (e) e.addEventListener('keydown', pwdKey);\n"
+    "});\n";
 
 class SubaccountFamily : public Family {
  public:
-  explicit SubaccountFamily(BackOffice& office) : office_(office) {}
+  explicit SubaccountFamily(BackOffice& office)
+      : office_(office), postback_(office.options().subaccount_postback) {}
 
   void install(Routes& routes) override {
     using httplib::Request;
     using httplib::Response;
     routes.get("/SubCustomerList.aspx", [this](const Request& req, Response& res) {
       office_.store().visit(req.path, kTitle);
-      res.set_content(list_page(""), kHtml);
+      res.set_content(list_page("", false), kHtml);
     });
     routes.post("/SubCustomerList.aspx", [this](const Request& req, const FormData& form, Response& res) {
-      res.set_content(list_page(register_post(req, form)), kHtml);
+      // The link button's post-back opens the form; any other post registers.
+      if (form.get("__EVENTTARGET") == "lnkAdd") {
+        res.set_content(list_page("", true), kHtml);
+        return;
+      }
+      res.set_content(list_page(register_post(req, form), false), kHtml);
+    });
+    // How "新建下级" opens the form: form=inline (in place) or form=postback (a post-back);
+    // a reset goes back to the start option.
+    routes.public_post("/demo/subaccounts", [this](const Request&, const FormData& form, Response& res) {
+      const std::string mode = form.get("form");
+      if (mode != "inline" && mode != "postback") {
+        res.status = 400;
+        res.set_content("form needs inline or postback\n", "text/plain; charset=utf-8");
+        return;
+      }
+      {
+        std::lock_guard lock(mu_);
+        postback_ = mode == "postback";
+      }
+      res.set_content("{" + json() + "}", "application/json; charset=utf-8");
     });
   }
 
   std::string json() override {
     std::lock_guard lock(mu_);
-    std::string j = "\"registrations\": [";
+    std::string j = std::string("\"subaccount_form\": \"") + (postback_ ? "postback" : "inline") + "\",\n  ";
+    j += "\"registrations\": [";
     for (size_t i = 0; i < attempts_.size(); ++i) {
       const Attempt& a = attempts_[i];
       j += i ? ",\n    {" : "\n    {";
@@ -143,7 +172,8 @@ class SubaccountFamily : public Family {
   std::string state_html() override {
     std::lock_guard lock(mu_);
     std::string h = "<div class=\"box\"><h2>下级注册（" + std::to_string(attempts_.size()) +
-                    "次提交）</h2>\n<table class=\"grid\"><tr><th>#</th><th>用户名</th><th>登录密码</th>"
+                    "次提交）</h2>\n<p>“新建下级”：" + (postback_ ? "回发后显示注册表单" : "在本页显示注册表单") +
+                    "</p>\n<table class=\"grid\"><tr><th>#</th><th>用户名</th><th>登录密码</th>"
                     "<th>交易密码</th><th>确认交易密码</th><th>联系人</th><th>手机</th><th>结果</th></tr>\n";
     for (const Attempt& a : attempts_) {
       auto v = [&a](const char* id) {
@@ -161,6 +191,7 @@ class SubaccountFamily : public Family {
     std::lock_guard lock(mu_);
     attempts_.clear();
     recent_.clear();
+    postback_ = office_.options().subaccount_postback;
   }
 
  private:
@@ -169,6 +200,7 @@ class SubaccountFamily : public Family {
   std::vector<Attempt> attempts_;
   // Times of accepted registrations per session, for the 10-per-10-minutes limit.
   std::map<std::string, std::deque<Clock::time_point>> recent_;
+  bool postback_;  // "新建下级" posts back for the form
 
   // Records the attempt and returns the platform's answer.
   std::string register_post(const httplib::Request& req, const FormData& form) {
@@ -210,13 +242,28 @@ class SubaccountFamily : public Family {
     return kOk;
   }
 
-  std::string list_page(const std::string& message) {
+  // The list page; with_form: the answer to the link button's post-back, with the form shown.
+  std::string list_page(const std::string& message, bool with_form) {
+    bool postback = false;
+    {
+      std::lock_guard lock(mu_);
+      postback = postback_;
+    }
     std::string c = "<div class=\"box\">\n<h2 id=\"pageTitle\">" + std::string(kTitle) + "</h2>\n";
     c += "<form name=\"form1\" method=\"post\" action=\"SubCustomerList.aspx\" id=\"form1\" "
          "onsubmit=\"return sendPwd();\">\n";
     c += viewstate_fields(kViewState);
-    c += "<p><a id=\"lnkAdd\" href=\"#\" onclick=\"return showAdd();\">新建下级</a></p>\n";
-    c += "<div id=\"pnlAdd\" style=\"display:none\">\n<table class=\"grid\" id=\"tblAdd\">\n";
+    if (postback)
+      c += "<p><a id=\"lnkAdd\" href=\"javascript:__doPostBack('lnkAdd','')\">新建下级</a></p>\n";
+    else
+      c += "<p><a id=\"lnkAdd\" href=\"#\" onclick=\"return showAdd();\">新建下级</a></p>\n";
+    // A server-side panel renders only when shown; the in-place one is always there, hidden.
+    if (postback && !with_form) {
+      c += "</form>\n" + list_table() + "</div>";
+      return backoffice_page(kTitle, c, message);
+    }
+    c += std::string("<div id=\"pnlAdd\"") + (with_form ? "" : " style=\"display:none\"") +
+         ">\n<table class=\"grid\" id=\"tblAdd\">\n";
     for (const Field& f : kFields) {
       const std::string id = f.id;
       c += "<tr><td>" + std::string(f.label) + "</td><td>";

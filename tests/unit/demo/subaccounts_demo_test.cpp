@@ -80,6 +80,36 @@ TEST_F(SubaccountDemo, ARegistrationIsRecordedWithTheTypedTradePasswordsAndAnswe
   EXPECT_NE(demo_->get("/demo/").find("下级注册（1次提交）"), std::string::npos);
 }
 
+TEST_F(SubaccountDemo, APlatformWhoseLinkPostsBackShowsTheFormOnlyInTheAnswerToThatPostBack) {
+  EXPECT_NE(demo_->post("/demo/subaccounts", "form=postback").find("\"subaccount_form\": \"postback\""),
+            std::string::npos);
+  EXPECT_NE(demo_->get("/demo/").find("回发后显示注册表单"), std::string::npos);
+  Browser s(demo_->port());
+  ASSERT_TRUE(s.login(1, "1234"));
+  // The list: a link button that posts back, no form.
+  std::string page = s.get("/SubCustomerList.aspx")->body;
+  EXPECT_NE(page.find("<a id=\"lnkAdd\" href=\"javascript:__doPostBack('lnkAdd','')\">新建下级</a>"), std::string::npos);
+  EXPECT_EQ(page.find("<input name=\"CustomerName\""), std::string::npos);
+  EXPECT_EQ(page.find("id=\"pnlAdd\""), std::string::npos);
+  // Its post-back: the list again with the form shown, in the same tab order; nothing registered.
+  page = s.post("/SubCustomerList.aspx", "__EVENTTARGET=lnkAdd&__EVENTARGUMENT=&__VIEWSTATE=x")->body;
+  EXPECT_NE(page.find("<div id=\"pnlAdd\">"), std::string::npos);
+  EXPECT_NE(page.find("<input name=\"CustomerName\""), std::string::npos);
+  EXPECT_NE(page.find(">新建下级</a>"), std::string::npos);
+  EXPECT_EQ(count(page, "tabindex=\""), 17);
+  EXPECT_EQ(alert_of(page), "");
+  EXPECT_EQ(demo_->get("/demo/state.json").find("\"seq\""), std::string::npos);
+  // The form's submission registers and answers with the list without the form.
+  page = s.post("/SubCustomerList.aspx", form("P1"))->body;
+  EXPECT_EQ(alert_of(page), "注册成功！");
+  EXPECT_EQ(page.find("<input name=\"CustomerName\""), std::string::npos);
+  // A wrong choice is refused; a reset goes back to the form shown in place.
+  Browser raw(demo_->port());
+  EXPECT_EQ(raw.post("/demo/subaccounts", "form=popup")->status, 400);
+  demo_->post("/demo/reset", "");
+  EXPECT_NE(s.get("/SubCustomerList.aspx")->body.find("id=\"pnlAdd\" style=\"display:none\""), std::string::npos);
+}
+
 TEST_F(SubaccountDemo, MissingOrDifferentPasswordsAndATakenNameAreRefused) {
   Browser s(demo_->port());
   ASSERT_TRUE(s.login(1, "1234"));
