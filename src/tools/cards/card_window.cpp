@@ -13,8 +13,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <array>
 #include <vector>
 
 #include "page/confirmer.h"
@@ -36,9 +34,6 @@ constexpr int kConfirmPeriodMs = 700;
 constexpr int kBeforeFillMs = 1500;
 constexpr int kBeforeSubmitMs = 700;
 constexpr int kAfterSaveMs = 5000;
-// The pace wait is cut into pieces of this length, so that a close during a long pace
-// ends the import within a second.
-constexpr int kPacePieceMs = 1000;
 
 const char* const kCountCaptions[4] = {"50", "100", "200(推荐)", "400"};
 
@@ -49,15 +44,17 @@ QLabel* caption_for(const QString& text, QWidget* buddy, QWidget* parent) {
   return label;
 }
 
-// The pace wait: false when the run is to end now.
-bool wait_pace(ToolRun& run, long long ms) {
-  while (ms > 0) {
-    const int piece = static_cast<int>(std::min<long long>(ms, kPacePieceMs));
-    if (!run.wait(piece)) return false;
-    ms -= piece;
-  }
-  return run.alive();
+// Product m's import form at its import address (the path and the query that names the
+// product), with the box and the button the next steps use.
+Expect import_form(int m, const std::string& address) {
+  return Expect::at(QStringLiteral("第%1个商品的导卡页").arg(m), platform::from_gbk(address), {"CardContent", "Submit"});
 }
+
+// The checked cards that "Submit" brings, with the button that saves them.
+Expect preview(int m) { return Expect::holding(QStringLiteral("第%1个商品的导卡确认页").arg(m), {"Save"}); }
+
+// The platform's answer to "Save": a page loaded after the click.
+Expect saved(int m) { return Expect::holding(QStringLiteral("第%1个商品保存后的页面").arg(m), {}); }
 
 }  // namespace
 
@@ -183,7 +180,6 @@ void CardWindow::start_import() {
   ToolContext& ctx = ctx_;
   QPointer<platform::BrowserView> browser = ctx.main_browser();
   ToolRun run(this, browser);
-  page::PageSnapshot& snap = ctx.pages().snapshot(page::PageObjects::kCards);
   page::LivePage& live = ctx.pages().live(page::PageObjects::kLiveCards);
 
   // 1-3: the confirmer, the button, the import addresses of the page shown.
@@ -200,15 +196,21 @@ void CardWindow::start_import() {
   QStringList keys;
   for (const std::string& a : addresses) keys << platform::from_gbk(a);
   journal::Run record(ctx.data_dir(), QStringLiteral("[完美]批量导卡"), browser, run_settings(), keys);
+  run.report_to(&record, [this](const QString& text) { set_progress(text); });
+  auto finish = [&] {
+    c_.confirm->setEnabled(true);
+    emit import_finished();
+  };
   if (n == 0) {
     set_progress(QStringLiteral("当前页面没有找到导卡地址"));
-    c_.confirm->setEnabled(true);
     record.end(journal::Ending::finished);
-    emit import_finished();
-    return;
+    return finish();
   }
 
-  // 4: one pass per product.
+  // 4: one pass per product. A product whose page does not come is not done (the journal
+  // has what came instead) and the next product's navigation starts afresh; the login
+  // page ends the import (the runner tells so).
+  int not_done = 0;
   for (int m = 1; m <= n; ++m) {
     // Line m is product m's card content; without it the import ends here, in order.
     const std::vector<std::string> lines = card_lines(platform::to_gbk_crlf(c_.content->toPlainText()));
@@ -217,14 +219,15 @@ void CardWindow::start_import() {
       const QString message =
           QStringLiteral("卡密行数少于商品数，已处理前%1个商品，各商品的导入结果见“记录”→“运行记录”").arg(m - 1);
       set_progress(message);
-      c_.confirm->setEnabled(true);
       record.end(journal::Ending::stopped);
-      emit import_finished();
+      finish();
       platform::show_message(this, message, platform::kTitleHint);
       return;
     }
     record.begin_item(keys[m - 1]);
-    ctx.navigate_main(ctx.backoffice_address("/" + addresses[static_cast<std::size_t>(m - 1)]));
+    const std::string address = ctx.backoffice_address("/" + addresses[static_cast<std::size_t>(m - 1)]);
+    const PageMark mark = run.mark();
+    ctx.navigate_main(address);
     import_text_.clear();
     set_progress(QStringLiteral("当前页面一共有%1个商品，正在执行第%2个").arg(n).arg(m));
     card_count_ = tools::cards::card_count({c_.counts[0]->isChecked(), c_.counts[1]->isChecked(),
@@ -232,36 +235,56 @@ void CardWindow::start_import() {
                                            card_count_);
     record.set_detail(QString::number(card_count_));
     import_text_ = tools::cards::import_text(lines[static_cast<std::size_t>(m - 1)], card_count_);
-    if (!run.wait(kBeforeFillMs)) return;
-
-    snap.attach_page(browser);
-    snap.set_textarea_text("CardContent", import_text_);
-    if (!run.alive()) return;
-    snap.attach_page(browser);
-    snap.select_option("IfCardNO", c_.card_number->currentIndex() + 1);
-    if (!run.alive()) return;
-    snap.attach_page(browser);
-    snap.set_textbox_text("EndTime", platform::to_gbk(c_.expiry->text()));
-    if (!run.alive()) return;
-    snap.attach_page(browser);
-    snap.uncheck_checkbox("CheckImport1");
-    snap.uncheck_checkbox("CheckImport");
-    if (!run.wait(kBeforeSubmitMs)) return;
-
-    snap.attach_page(browser);
-    snap.click_button("Submit");
-    if (!run.alive()) return;
-    emit form_button_clicked(QStringLiteral("Submit"));
-    if (!wait_pace(run, pace_wait_ms(platform::to_gbk(c_.pace->text())))) return;
-    snap.attach_page(browser);
-    snap.click_button("Save");
-    if (!run.alive()) return;
-    emit form_button_clicked(QStringLiteral("Save"));
-    if (!run.wait(kAfterSaveMs)) return;
+    const Arrival a = import_product(run, m, address, mark);
+    if (a == Arrival::ended) return;
+    if (a == Arrival::login_expired) return finish();
+    if (a != Arrival::arrived) ++not_done;
   }
-  c_.confirm->setEnabled(true);
   record.end(journal::Ending::finished);
-  emit import_finished();
+  // Only what the platform answered counts as done.
+  if (not_done > 0)
+    set_progress(QStringLiteral("当前页面的%1个商品中有%2个未完成，详见“记录”→“运行记录”").arg(n).arg(not_done));
+  finish();
+}
+
+Arrival CardWindow::import_product(ToolRun& run, int m, const std::string& address, const PageMark& opened) {
+  QPointer<platform::BrowserView> browser = ctx_.main_browser();
+  page::PageSnapshot& snap = ctx_.pages().snapshot(page::PageObjects::kCards);
+
+  // 6-11: product m's own form (never another product's page), filled.
+  Arrival a = run.wait_for(kBeforeFillMs, opened, import_form(m, address));
+  if (a != Arrival::arrived) return a;
+  snap.attach_page(browser);
+  snap.set_textarea_text("CardContent", import_text_);
+  if (!run.alive()) return Arrival::ended;
+  snap.attach_page(browser);
+  snap.select_option("IfCardNO", c_.card_number->currentIndex() + 1);
+  if (!run.alive()) return Arrival::ended;
+  snap.attach_page(browser);
+  snap.set_textbox_text("EndTime", platform::to_gbk(c_.expiry->text()));
+  if (!run.alive()) return Arrival::ended;
+  snap.attach_page(browser);
+  snap.uncheck_checkbox("CheckImport1");
+  snap.uncheck_checkbox("CheckImport");
+  if (!run.wait(kBeforeSubmitMs)) return Arrival::ended;
+
+  // 12-13: the check; the pace is the wait for the checked cards.
+  PageMark mark = run.mark();
+  snap.attach_page(browser);
+  if (!snap.click_button("Submit")) return run.nothing_to_act_on(QStringLiteral("按钮 Submit"));
+  if (!run.alive()) return Arrival::ended;
+  emit form_button_clicked(QStringLiteral("Submit"));
+  const int pace_ms = static_cast<int>(pace_wait_ms(platform::to_gbk(c_.pace->text())));
+  a = run.wait_for(pace_ms, mark, preview(m));
+  if (a != Arrival::arrived) return a;
+
+  // 14-16: the save, and the platform's answer before the next product.
+  mark = run.mark();
+  snap.attach_page(browser);
+  if (!snap.click_button("Save")) return run.nothing_to_act_on(QStringLiteral("按钮 Save"));
+  if (!run.alive()) return Arrival::ended;
+  emit form_button_clicked(QStringLiteral("Save"));
+  return run.wait_for(kAfterSaveMs, mark, saved(m));
 }
 
 QJsonObject CardWindow::run_settings() const {

@@ -66,6 +66,10 @@ class CardWindow : public ToolWindow {
   QJsonObject run_settings() const;
   void set_progress(const QString& text);
   void count_box_clicked(int index);
+  // Steps 6-16 for product m, whose import form the navigation marked by opened brings:
+  // arrived when the platform answered the save; else how the first page that did not
+  // come went (or ended when the window went).
+  Arrival import_product(ToolRun& run, int m, const std::string& address, const PageMark& opened);
 
   ToolContext& ctx_;
   Controls c_;

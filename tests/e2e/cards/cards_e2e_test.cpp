@@ -197,7 +197,25 @@ TEST_F(CardImport, CountBoxesAreExclusiveAndCanAllBeUnticked) {
   EXPECT_EQ(ticked(), (QList<bool>{false, true, false, false}));
 }
 
-TEST_F(CardImport, TwoHundredLinesPerProductWithEveryFieldOfTheForm) {
+// The line to the platform: how late its pages answer, and the wait scale of the run.
+struct Line {
+  const char* name;
+  double wait_scale;
+  int latency_ms;
+  int jitter_ms;
+};
+
+class CardImportOn : public CardImport, public ::testing::WithParamInterface<Line> {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(CardImport::SetUp());
+    platform::set_wait_scale(GetParam().wait_scale);
+    set_latency(GetParam().latency_ms, GetParam().jitter_ms);
+  }
+};
+
+// Each product gets its own line in its own stock, whatever the line's speed.
+TEST_P(CardImportOn, TwoHundredLinesPerProductWithEveryFieldOfTheForm) {
   CardWindow* w = open_window();
   const auto& c = w->controls();
   c.content->setPlainText("abc\nxyz\nunused");
@@ -248,6 +266,7 @@ TEST_F(CardImport, TwoHundredLinesPerProductWithEveryFieldOfTheForm) {
     EXPECT_EQ(items[i].key, "SelfProduct/ProductCardImport.aspx?PID=" + std::to_string(i + 1));
     EXPECT_EQ(items[i].detail, "200");
     EXPECT_EQ(items[i].answer.value_or(""), "成功导入200张卡密！");
+    EXPECT_FALSE(items[i].problem) << *items[i].problem;
   }
   EXPECT_NE(runs[0].settings_json.find("\"card_count\":\"200(推荐)\""), std::string::npos) << runs[0].settings_json;
   // The platform's answers were confirmed, and only the import started the confirmer.
@@ -255,7 +274,83 @@ TEST_F(CardImport, TwoHundredLinesPerProductWithEveryFieldOfTheForm) {
   EXPECT_TRUE(harness::wait_until([] { return QApplication::activeModalWidget() == nullptr; }, 3000));
 }
 
-TEST_F(CardImport, WithNoBoxTickedTheTextIsEmpty) {
+// Slow: every page answers 600 ± 150 ms late, later than each step's wait at the scale of
+// 0.1 (1500, 700, 1000 (pace 1) and 5000 ms last 150, 70, 100 and 500 ms).
+INSTANTIATE_TEST_SUITE_P(Lines, CardImportOn,
+                         ::testing::Values(Line{"FastPlatform", 0.2, 0, 0}, Line{"SlowPlatform", 0.1, 600, 150}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// What goes wrong with one product's pages: its form, its checked cards, its login.
+struct Miss {
+  const char* name;
+  const char* fault;  // for the import form's address: error, hang or expire
+  int after;          // requests of that address let through first
+  const char* problem;  // product 1's problem in the journal, by its beginning
+};
+
+class CardImportMisses : public CardImport, public ::testing::WithParamInterface<Miss> {};
+
+// A product whose form or checked cards do not come is not done and the next product is
+// imported as if nothing happened; the login page ends the import. Nothing lands on a
+// product it was not meant for.
+TEST_P(CardImportMisses, AProductWhosePageDoesNotComeIsNotDoneAndNothingLandsElsewhere) {
+  const Miss& m = GetParam();
+  platform::set_wait_scale(0.05);  // the page limit lasts 1.5 s
+  CardWindow* w = open_window();
+  const auto& c = w->controls();
+  c.content->setPlainText("abc\nxyz");
+  demo().post("/demo/fault", std::string("kind=") + m.fault + "&path=/ProductCardImport.aspx&after=" +
+                                 std::to_string(m.after));
+  QStringList progress;
+  QObject::connect(w, &CardWindow::progress_changed, [&](const QString& t) { progress << t; });
+  ASSERT_TRUE(run(w));
+  EXPECT_TRUE(c.confirm->isEnabled());
+  const bool expired = std::string(m.fault) == "expire";
+  const QList<QJsonObject> done = imports();
+  EXPECT_EQ(stock(1), 0);
+  EXPECT_EQ(stock(3), 0);
+  std::vector<tools::journal::ItemRow> items;
+  const auto last = last_run(&items);
+  ASSERT_TRUE(last);
+  ASSERT_FALSE(items.empty());
+  ASSERT_TRUE(items[0].problem);
+  EXPECT_EQ(items[0].problem->rfind(m.problem, 0), 0u) << *items[0].problem;
+  if (expired) {
+    // The import ends at once: product 2 is not touched, the user is told.
+    EXPECT_EQ(last->ending, "login_expired");
+    EXPECT_EQ(items.size(), 1u);
+    EXPECT_TRUE(done.isEmpty());
+    EXPECT_EQ(c.progress->text(), tools::login_expired_text());
+    EXPECT_TRUE(harness::wait_until([&] { return boxes_.contains(tools::login_expired_text()); }, 3000));
+    logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
+    ASSERT_TRUE(logged_in_);
+    return;
+  }
+  // Product 2 has its own line, as on a sound platform.
+  EXPECT_EQ(last->ending, "finished");
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_FALSE(items[1].problem);
+  EXPECT_EQ(items[1].answer.value_or(""), "成功导入200张卡密！");
+  ASSERT_EQ(done.size(), 1);
+  EXPECT_EQ(done[0]["product"].toInt(), 2);
+  EXPECT_EQ(done[0]["first_line"].toString(), "xyz");
+  EXPECT_EQ(stock(2), 200);
+  EXPECT_EQ(progress.last(), QStringLiteral("当前页面的2个商品中有1个未完成，详见“记录”→“运行记录”"));
+  EXPECT_TRUE(progress.contains(QString::fromStdString(*items[0].problem)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, CardImportMisses,
+    ::testing::Values(
+        Miss{"ErrorPageInsteadOfTheForm", "error", 0,
+             "页面未就绪：应为第1个商品的导卡页（/SelfProduct/ProductCardImport.aspx?PID=1，CardContent，Submit），实为"},
+        // The check is sent and never answered.
+        Miss{"CheckedCardsNeverCome", "hang", 1, "页面未就绪：应为第1个商品的导卡确认页（Save），实为"},
+        Miss{"LoginPageInsteadOfTheForm", "expire", 0, "登录已失效"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CardImport, WithNoBoxTickedTheTextIsEmptyAndTheRefusedProductsAreNotDone) {
+  platform::set_wait_scale(0.05);  // the refusal brings no checked cards: the page limit lasts 1.5 s
   CardWindow* w = open_window();
   const auto& c = w->controls();
   tick(c.counts[2]);  // unticks "200(推荐)"
@@ -274,6 +369,15 @@ TEST_F(CardImport, WithNoBoxTickedTheTextIsEmpty) {
     EXPECT_EQ(m["message"].toString(), QStringLiteral("请输入卡密！"));
   }
   EXPECT_EQ(stock(1), 0);
+  // Never saved, never called done: the journal has the refusal and the missing page.
+  EXPECT_EQ(c.progress->text(), QStringLiteral("当前页面的2个商品中有2个未完成，详见“记录”→“运行记录”"));
+  std::vector<tools::journal::ItemRow> items;
+  ASSERT_TRUE(last_run(&items));
+  ASSERT_EQ(items.size(), 2u);
+  for (const auto& item : items) {
+    EXPECT_EQ(item.answer.value_or(""), "请输入卡密！");
+    EXPECT_EQ(item.problem.value_or("").rfind("页面未就绪：应为", 0), 0u) << item.problem.value_or("");
+  }
 }
 
 TEST_F(CardImport, CardNumberChoiceSelectsOptionOneOrTwo) {
@@ -428,6 +532,7 @@ TEST_F(CardImport, TheHintStillInTheBoxIsImportedLikeAnyContent) {
 }
 
 TEST_F(CardImport, FourHundredLinesOfTenThousandBytesRunThroughAndThePlatformRefusesThem) {
+  platform::set_wait_scale(0.05);  // refused: no checked cards come, the page limit lasts 1.5 s
   CardWindow* w = open_window();
   const auto& c = w->controls();
   QString content;
@@ -446,6 +551,7 @@ TEST_F(CardImport, FourHundredLinesOfTenThousandBytesRunThroughAndThePlatformRef
   }
   EXPECT_EQ(stock(1), 0);
   EXPECT_TRUE(c.confirm->isEnabled());
+  EXPECT_EQ(c.progress->text(), QStringLiteral("当前页面的2个商品中有2个未完成，详见“记录”→“运行记录”"));
 }
 
 TEST_F(CardImport, ClosingTheWindowDuringAnImportEndsItAndLeavesTheBrowserToTheToolThatHoldsIt) {
@@ -456,11 +562,21 @@ TEST_F(CardImport, ClosingTheWindowDuringAnImportEndsItAndLeavesTheBrowserToTheT
   auto other_run = std::make_unique<tools::ToolRun>(other, ctx_->main_browser());
   other_run->disable_browser_input();
   QPointer<CardWindow> guard(w);
+  // Product 1's form never finishes: the window is closed while the import waits for it,
+  // past the step's own wait (300 ms here).
+  demo().post("/demo/fault", "kind=hang&path=/ProductCardImport.aspx");
+  QElapsedTimer closed;
   QObject::connect(w, &CardWindow::progress_changed, [&](const QString& t) {
-    if (t.endsWith(QStringLiteral("第1个"))) QTimer::singleShot(0, w, &QWidget::close);
+    if (t.endsWith(QStringLiteral("第1个")))
+      QTimer::singleShot(1000, w, [&, w] {
+        closed.start();
+        w->close();
+      });
   });
   QTimer::singleShot(0, w->controls().confirm, &QPushButton::click);
   ASSERT_TRUE(harness::wait_until([&] { return guard.isNull(); }, 30000));
+  ASSERT_TRUE(closed.isValid());
+  EXPECT_LT(closed.elapsed(), 1000);
   EXPECT_EQ(page::confirm_period(ctx_->main_browser()), 0);
   EXPECT_FALSE(ctx_->main_browser()->input_enabled());
   // That run gives it back when it ends.
