@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <optional>
 
 #include "page/confirmer.h"
 #include "page/live_page.h"
@@ -254,16 +255,32 @@ void RegistrationWindow::run_batches(bool reset_counter) {
     // One item per registration, keyed by its user name; the platform's answer to the
     // submission lands in it.
     journal::Run record(ctx_.data_dir(), QStringLiteral("[hot]批量注册"), browser_, run_settings(reset_counter), {});
-    // One registration after the other until stop or the limit (steps 13-14).
+    run.report_to(&record, [this](const QString& text) { set_status(text); });
+    run.stop_when([this] { return !running_; });
+    auto idle = [this] {
+      c_.start->setEnabled(true);
+      c_.stop->setEnabled(false);
+    };
+    // One registration after the other until stop or the limit (steps 13-14). A
+    // registration whose page did not come is not done and the next one starts afresh;
+    // a page without the link or the button the steps need, or the login page, ends the
+    // batch (the status says why).
+    std::optional<PageMark> opened;
+    link_loads_.reset();
     for (;;) {
-      if (!register_one(run, record)) {
+      const Outcome o = register_one(run, record, opened);
+      if (o == Outcome::gone) {
         if (run.window_exists()) in_batch_ = false;
         return;
       }
+      if (o == Outcome::end_batch || o == Outcome::login_expired) {
+        if (o == Outcome::end_batch) record.end(journal::Ending::page_not_ready);
+        idle();
+        break;
+      }
       if (!running_ || counter_ == kBatchLimit) {
         record.end(running_ ? journal::Ending::finished : journal::Ending::stopped);
-        c_.start->setEnabled(true);
-        c_.stop->setEnabled(false);
+        idle();
         set_status(kStopped);
         break;
       }
@@ -308,8 +325,37 @@ void RegistrationWindow::run_batches(bool reset_counter) {
   });
 }
 
-bool RegistrationWindow::register_one(ToolRun& run, journal::Run& record) {
+namespace {
+
+// The "新建下级" form: on the list page or a page of its own, loaded, with the box the
+// steps fill first. since: whether it is a page loaded after the click (link_loads: what
+// the link did before, unknown: either).
+Expect registration_form(std::optional<bool> link_loads) {
+  const auto since = !link_loads ? Expect::Since::load_if_any : *link_loads ? Expect::Since::action : Expect::Since::any;
+  return Expect::holding(QStringLiteral("新建下级页面"), {"CustomerName"}, since);
+}
+
+// A page with the link "新建下级": the platform's answer to a submission (when the form
+// posts), and what the link's click of step 12 leaves for the next registration.
+Expect page_with_link() {
+  return Expect::holding(QStringLiteral("下级客户页面"), {platform::to_gbk(QString::fromUtf8(kNewLink))},
+                         Expect::Since::load_if_any);
+}
+
+QString link_caption() { return QStringLiteral("链接“%1”").arg(QString::fromUtf8(kNewLink)); }
+
+}  // namespace
+
+RegistrationWindow::Outcome RegistrationWindow::register_one(ToolRun& run, journal::Run& record,
+                                                             std::optional<PageMark>& opened) {
   auto waited = [&](int ms) { return run.wait(ms) && !ended_; };
+  // How a page wait or an action that found nothing went, for the registration.
+  auto outcome = [&](Arrival a, Outcome when_missing) {
+    if (a == Arrival::ended || ended_) return Outcome::gone;
+    if (a == Arrival::login_expired) return Outcome::login_expired;
+    if (a == Arrival::stopped) run.not_done(QStringLiteral("已停止：未等到平台的页面"));
+    return when_missing;
+  };
   page::LivePage& live = ctx_.pages().live(page::PageObjects::kLiveRegistration);
 
   // 1-2.
@@ -320,43 +366,68 @@ bool RegistrationWindow::register_one(ToolRun& run, journal::Run& record) {
   new_user_name();
   const QString name = c_.fields[0]->text();
   record.begin_item(name);
-  // 3-4.
-  if (!waited(kBeforeLinkMs)) return false;
+  // 3: the wait, and with it the page that the last registration's click of step 12 opened;
+  // that click shows whether the link loads a page for the form.
+  if (opened) {
+    const Arrival a = run.wait_for(kBeforeLinkMs, *opened, page_with_link(), ToolRun::Kind::responsive, browser_);
+    if (a == Arrival::arrived && browser_) link_loads_ = browser_->loads_started() > opened->loads;
+    opened.reset();
+    if (a != Arrival::arrived) return outcome(a, Outcome::not_done);
+    if (ended_) return Outcome::gone;
+  } else if (!waited(kBeforeLinkMs)) {
+    return Outcome::gone;
+  }
+  // 4: the link, and the form it opens, before any key is pressed.
+  PageMark mark = run.mark(browser_);
   live.attach_live_page(browser_);
-  live.live_click_link(platform::to_gbk(QString::fromUtf8(kNewLink)));
-  if (!run.alive() || ended_) return false;
+  if (!live.live_click_link(platform::to_gbk(QString::fromUtf8(kNewLink))))
+    return outcome(run.nothing_to_act_on(link_caption(), browser_), Outcome::end_batch);
+  if (!run.alive() || ended_) return Outcome::gone;
+  Arrival a = run.wait_for(0, mark, registration_form(link_loads_), ToolRun::Kind::responsive, browser_);
+  if (a != Arrival::arrived) return outcome(a, Outcome::not_done);
+  if (ended_) return Outcome::gone;
   // 5-7.
   give_browser_focus();
   for (int i = 1; i <= kTabPresses; ++i) {
     press_key(Qt::Key_Tab, QStringLiteral("\t"));
-    if (!waited(i < kTabPresses ? kBetweenTabsMs : kAfterTabsMs)) return false;
+    if (!waited(i < kTabPresses ? kBetweenTabsMs : kAfterTabsMs)) return Outcome::gone;
   }
   type_password();
   // 8-9.
-  if (!waited(kAroundTabMs)) return false;
+  if (!waited(kAroundTabMs)) return Outcome::gone;
   press_key(Qt::Key_Tab, QStringLiteral("\t"));
-  if (!waited(kAroundTabMs)) return false;
+  if (!waited(kAroundTabMs)) return Outcome::gone;
   type_password();
   // 10.
   live.attach_live_page(browser_);
   for (size_t i = 0; i < kFields.size(); ++i)
     live.live_set_input_text(kFields[i].field, platform::to_gbk(c_.fields[i]->text()));
-  if (!run.alive() || ended_) return false;
+  if (!run.alive() || ended_) return Outcome::gone;
   // 11.
-  if (!waited(kBeforeSubmitMs)) return false;
+  if (!waited(kBeforeSubmitMs)) return Outcome::gone;
+  mark = run.mark(browser_);
   live.attach_live_page(browser_);
-  live.live_click_button(kSubmitButton);
-  if (!run.alive() || ended_) return false;
+  if (!live.live_click_button(kSubmitButton))
+    return outcome(run.nothing_to_act_on(QStringLiteral("按钮 %1").arg(QString::fromLatin1(kSubmitButton)), browser_),
+                   Outcome::end_batch);
+  if (!run.alive() || ended_) return Outcome::gone;
   if (!submitted_in_batch_) {
     submitted_in_batch_ = true;
     first_submission_ms_ = clock_.elapsed();
   }
   emit submitted(name);
-  // 12.
-  if (!waited(kAfterSubmitMs)) return false;
+  // 12: the platform's answer, then the link again (its page is awaited by the next
+  // registration's step 3).
+  a = run.wait_for(kAfterSubmitMs, mark, page_with_link(), ToolRun::Kind::responsive, browser_);
+  if (a != Arrival::arrived) return outcome(a, Outcome::not_done);
+  if (ended_) return Outcome::gone;
+  mark = run.mark(browser_);
   live.attach_live_page(browser_);
-  live.live_click_link(platform::to_gbk(QString::fromUtf8(kNewLink)));
-  return run.alive() && !ended_;
+  if (!live.live_click_link(platform::to_gbk(QString::fromUtf8(kNewLink))))
+    return outcome(run.nothing_to_act_on(link_caption(), browser_), Outcome::end_batch);
+  if (!run.alive() || ended_) return Outcome::gone;
+  opened = mark;
+  return Outcome::submitted;
 }
 
 void RegistrationWindow::give_browser_focus() {

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/browser_view.h"
@@ -75,7 +76,7 @@ class RegistrationWindow : public ToolWindow {
   void status_text_changed(const QString& text);
   // Step 11 clicked the form's submit button for this user name.
   void submitted(const QString& name);
-  // A batch ended (stop or limit).
+  // A batch ended (stop, limit, a page without what the steps need, the login page).
   void batch_finished();
 
  public slots:
@@ -95,8 +96,17 @@ class RegistrationWindow : public ToolWindow {
   void set_status(const QString& text);
   void new_user_name();
   void run_batches(bool reset_counter);
-  // One registration, steps 1-12; false when the window went.
-  bool register_one(ToolRun& run, journal::Run& record);
+  // How one registration went.
+  enum class Outcome {
+    submitted,      // the platform answered; step 12's click opened the next form (opened)
+    not_done,       // a page did not come (or the user stopped): recorded, the batch goes on
+    end_batch,      // the page lacks the link or the button the steps need: the batch ends
+    login_expired,  // the platform's login page came: the batch ends
+    gone,           // the window went or its closing work ran: no further step
+  };
+  // One registration, steps 1-12. opened: the page that the last registration's step 12
+  // opened, awaited by this one's step 3.
+  Outcome register_one(ToolRun& run, journal::Run& record, std::optional<PageMark>& opened);
   QJsonObject run_settings(bool by_timer) const;
   // Key presses for this window's browser only.
   void press_key(int key, const QString& text);
@@ -118,6 +128,8 @@ class RegistrationWindow : public ToolWindow {
   qint64 first_submission_ms_ = -1;  // on clock_; -1 before any submission
   bool submitted_in_batch_ = false;
   bool start_pending_ = false;  // "3.注册" was pressed again during a batch (after stop)
+  // Whether "新建下级" loads a page for the form, as its last click in the batch showed.
+  std::optional<bool> link_loads_;
 };
 
 }  // namespace tools::subaccounts

@@ -308,13 +308,32 @@ QStringList repeated(const QString& text, int n) {
   return out;
 }
 
-TEST_F(Registration, ABatchFromZeroSubmitsElevenDistinctNamesTypingTheTradePasswordAndTheDemoRefusesTheEleventh) {
+// The platform as the batch meets it: how fast it answers, and how "新建下级" opens the
+// form (on the list page itself, or by a post-back that brings a new page).
+struct Platform {
+  const char* name;
+  int latency_ms;
+  int jitter_ms;
+  bool postback;
+};
+
+class RegistrationOn : public Registration, public ::testing::WithParamInterface<Platform> {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(Registration::SetUp());
+    set_latency(GetParam().latency_ms, GetParam().jitter_ms);
+    if (GetParam().postback) demo().post("/demo/subaccounts", "form=postback");
+  }
+};
+
+TEST_P(RegistrationOn, ABatchFromZeroSubmitsElevenDistinctNamesTypingTheTradePasswordAndTheDemoRefusesTheEleventh) {
   RegistrationWindow* w = open_window();
   ASSERT_NE(w, nullptr);
   Trace trace(w);
   ASSERT_TRUE(run(w));
+  EXPECT_EQ(harness::demo_state()["subaccount_form"].toString(), GetParam().postback ? "postback" : "inline");
 
-  EXPECT_EQ(trace.texts, repeated(kRegistering, 11) << kStopText);
+  EXPECT_EQ(trace.texts, repeated(kRegistering, 11) << kStopText) << trace.texts.join(" | ").toStdString();
   ASSERT_EQ(trace.names.size(), 11);
   EXPECT_EQ(QSet<QString>(trace.names.begin(), trace.names.end()).size(), 11);
   for (const QString& n : trace.names) EXPECT_TRUE(generated_shape(n)) << n.toStdString();
@@ -357,6 +376,7 @@ TEST_F(Registration, ABatchFromZeroSubmitsElevenDistinctNamesTypingTheTradePassw
     EXPECT_EQ(QString::fromStdString(items[static_cast<size_t>(i)].key), trace.names[i]);
     EXPECT_EQ(items[static_cast<size_t>(i)].answer.value_or(""),
               regs[i].toObject()["answer"].toString().toStdString()) << i;
+    EXPECT_FALSE(items[static_cast<size_t>(i)].problem) << *items[static_cast<size_t>(i)].problem;
   }
 
   // "3.注册" keeps the counter: one more registration, then the stop text again.
@@ -371,6 +391,14 @@ TEST_F(Registration, ABatchFromZeroSubmitsElevenDistinctNamesTypingTheTradePassw
   EXPECT_EQ(QString::fromStdString(items[0].key), again.names.value(0));
   EXPECT_NE(items[0].answer.value_or("").find("每10分钟最多只能注册10个下级"), std::string::npos);
 }
+
+// Slow: every page answers 500 ± 150 ms late, later than the steps' waits at the suite's
+// scale (the 1500 ms after the submission lasts 150 ms).
+INSTANTIATE_TEST_SUITE_P(Platforms, RegistrationOn,
+                         ::testing::Values(Platform{"FastFormInPlace", 0, 0, false},
+                                           Platform{"SlowFormInPlace", 500, 150, false},
+                                           Platform{"SlowFormByPostBack", 500, 150, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Registration, StopDuringARegistrationStillSubmitsItAndAPressDuringItsEndFollowsIt) {
   RegistrationWindow* w = open_window();
@@ -551,31 +579,101 @@ TEST_F(Registration, TheTimersBatchResetsTheCounter) {
   EXPECT_NE(runs[0].settings_json.find("\"started_by\":\"timer\""), std::string::npos);
 }
 
-TEST_F(Registration, LoggedOutTheStepsRunOnTheLoginPageAndTheBatchEnds) {
-  ASSERT_TRUE(harness::load(ctx_->main_browser(), QString(kDemoRoot) + "/Logout.aspx"));
+// What goes wrong with the platform's pages during a batch.
+struct Miss {
+  const char* name;
+  bool postback;        // "新建下级" posts back for the form
+  const char* trouble;  // "logout" before the opening, else a fault of the list page armed after it
+  bool stop;            // "4.停止" pressed while the step waits for its page
+  int keys;             // key presses that reached the page
+  const char* ending;   // of the batch in the journal
+  std::vector<const char*> problems;  // each registration's problem, by its beginning
+};
+
+class RegistrationMisses : public Registration, public ::testing::WithParamInterface<Miss> {};
+
+// A registration whose form did not come is not done and no key is pressed; a page without
+// the link ends the batch; the login page ends it as expired. The window is idle after.
+TEST_P(RegistrationMisses, NoKeyIsPressedOnAPageThatIsNotTheFormAndTheJournalSaysWhy) {
+  const Miss& m = GetParam();
+  if (m.postback) demo().post("/demo/subaccounts", "form=postback");
+  const bool logout = std::string(m.trouble) == "logout";
+  if (logout) ASSERT_TRUE(harness::load(ctx_->main_browser(), QString(kDemoRoot) + "/Logout.aspx"));
   RegistrationWindow* w = open_window();
   ASSERT_NE(w, nullptr);
-  EXPECT_EQ(w->browser()->url().path(), QStringLiteral("/Login.aspx"));
+  EXPECT_EQ(w->browser()->url().path(), logout ? QStringLiteral("/Login.aspx") : QStringLiteral("/SubCustomerList.aspx"));
+  if (!logout)
+    demo().post("/demo/fault", std::string("kind=") + m.trouble + "&path=/SubCustomerList.aspx");
+  const auto& c = w->controls();
   Trace trace(w);
-  QObject::connect(w, &RegistrationWindow::status_text_changed, w, [&](const QString& t) {
-    if (t == kRegistering)
-      QTimer::singleShot(0, w->controls().stop, [w] { QTest::mouseClick(w->controls().stop, Qt::LeftButton); });
-  });
-  ASSERT_TRUE(run(w));
-  EXPECT_EQ(trace.texts, QStringList({kRegistering, kStopText}));
-  EXPECT_EQ(registrations().size(), 0);
-  // The typed keys stayed in this window's page (the login form's boxes).
-  EXPECT_EQ(w->browser()->url().path(), QStringLiteral("/Login.aspx"));
-  // The journal has the registration, without any answer of the platform.
+  QElapsedTimer clock;
+  qint64 stopped_at = -1;
+  if (m.stop)
+    QObject::connect(w, &RegistrationWindow::status_text_changed, w, [&](const QString& t) {
+      // Well into the bounded wait for the form (its limit lasts 3 s here).
+      if (t == kRegistering)
+        QTimer::singleShot(1000, c.stop, [&] {
+          stopped_at = clock.elapsed();
+          QTest::mouseClick(c.stop, Qt::LeftButton);
+        });
+    });
+  QSignalSpy finished(w, &RegistrationWindow::batch_finished);
+  clock.start();
+  ASSERT_TRUE(run(w, 1, 30000));
+  if (m.stop) {
+    ASSERT_GE(stopped_at, 0);
+    EXPECT_LT(clock.elapsed() - stopped_at, 1000);
+  }
+  EXPECT_TRUE(registrations().isEmpty());
+  EXPECT_EQ(keys_->ours, m.keys);
+  EXPECT_TRUE(c.start->isEnabled());
+  EXPECT_FALSE(c.stop->isEnabled());
+  EXPECT_FALSE(w->in_batch());
+
   const auto runs = journal_runs();
   ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].ending, m.ending);
   const auto items = journal_items(runs[0]);
-  ASSERT_EQ(items.size(), 1u);
-  EXPECT_EQ(QString::fromStdString(items[0].key), trace.names.value(0));
-  EXPECT_FALSE(items[0].answer.has_value());
-  logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
-  ASSERT_TRUE(logged_in_);
+  ASSERT_EQ(items.size(), m.problems.size()) << trace.texts.join(" | ").toStdString();
+  for (size_t i = 0; i < items.size(); ++i) {
+    EXPECT_TRUE(generated_shape(QString::fromStdString(items[i].key))) << items[i].key;
+    ASSERT_TRUE(items[i].problem) << i;
+    EXPECT_EQ(items[i].problem->rfind(m.problems[i], 0), 0u) << *items[i].problem;
+  }
+  // The status line says what the journal says; the login page also with a message box.
+  const QString last = QString::fromStdString(*items.back().problem);
+  const bool expired = std::string(m.ending) == "login_expired";
+  EXPECT_EQ(c.status->text(), m.stop ? kStopText : last);
+  if (expired) {
+    EXPECT_EQ(last, tools::login_expired_text());
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(harness::wait_until([&] {
+      box = harness::top_level<QMessageBox>([](QMessageBox* b) { return b->isVisible(); });
+      if (!box)
+        for (QMessageBox* b : w->findChildren<QMessageBox*>())
+          if (b->isVisible()) box = b;
+      return box != nullptr;
+    }, 3000));
+    EXPECT_EQ(box->text(), tools::login_expired_text());
+    box->close();
+    logged_in_ = harness::log_in(ctx_->main_browser(), kDemoRoot);
+    ASSERT_TRUE(logged_in_);
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, RegistrationMisses,
+    ::testing::Values(
+        // The post-back answers with the server's error page: no form; the next
+        // registration finds no link on it.
+        Miss{"FormIsAnErrorPage", true, "error", false, 0, "page_not_ready",
+             {"页面未就绪：应为新建下级页面（CustomerName），实为", "页面上没有链接“新建下级”"}},
+        Miss{"FormNeverFinishesAndStopEndsTheWait", true, "hang", true, 0, "stopped", {"已停止"}},
+        // The session ends with the submission: the keys went into the form, nothing was
+        // registered, and the platform's answer is its login page.
+        Miss{"SessionExpiresAtTheSubmission", false, "expire", false, 26, "login_expired", {"登录已失效"}},
+        Miss{"LoggedOutBeforeTheOpening", false, "logout", false, 0, "login_expired", {"登录已失效"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Registration, CharactersOutsideGbkInEveryBoxReachThePageUnchanged) {
   RegistrationWindow* w = open_window();
