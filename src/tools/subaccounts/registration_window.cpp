@@ -274,8 +274,11 @@ void RegistrationWindow::run_batches(bool reset_counter) {
         return;
       }
       if (o == Outcome::end_batch || o == Outcome::login_expired) {
-        if (o == Outcome::end_batch) record.end(journal::Ending::page_not_ready);
         idle();
+        if (o == Outcome::end_batch) {
+          record.end(journal::Ending::page_not_ready);
+          set_status(run.last_problem() + QStringLiteral("，本批注册已停止"));
+        }
         break;
       }
       if (!running_ || counter_ == kBatchLimit) {
