@@ -84,4 +84,37 @@ inline void print_ratio(double wall, double prescribed, double boxes_s = -1) {
   std::printf("\n");
 }
 
+// Takes "NAME VALUE" out of argv (before the application sees it): the value as a whole
+// number, or fallback when absent or not a number.
+inline int take_option(int& argc, char** argv, const char* name, int fallback) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::string(argv[i]) != name) continue;
+    char* end = nullptr;
+    const long v = std::strtol(argv[i + 1], &end, 10);
+    for (int k = i; k + 2 <= argc; ++k) argv[k] = argv[k + 2];
+    argc -= 2;
+    return end && *end == '\0' && v >= 0 && v <= 600000 ? static_cast<int>(v) : fallback;
+  }
+  return fallback;
+}
+
+// Takes the flag NAME out of argv; whether it was there.
+inline bool take_flag(int& argc, char** argv, const char* name) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) != name) continue;
+    for (int k = i; k + 1 <= argc; ++k) argv[k] = argv[k + 1];
+    --argc;
+    return true;
+  }
+  return false;
+}
+
+// On a slow line: the wall time against the prescribed waits plus one latency per page
+// load the run asks for.
+inline void print_slow_ratio(double wall, double prescribed, int loads, double latency_s) {
+  const double expected = prescribed + loads * latency_s;
+  std::printf("wall %.2f s, prescribed waits %.2f s + %d page loads x %.2f s = %.2f s, ratio %.4f (%+.2f%%)\n", wall,
+              prescribed, loads, latency_s, expected, wall / expected, (wall / expected - 1) * 100);
+}
+
 }  // namespace bench
