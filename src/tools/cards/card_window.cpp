@@ -56,6 +56,12 @@ Expect preview(int m) { return Expect::holding(QStringLiteral("第%1个商品的
 // The platform's answer to "Save": a page loaded after the click.
 Expect saved(int m) { return Expect::holding(QStringLiteral("第%1个商品保存后的页面").arg(m), {}); }
 
+// A button of a page that was checked a moment ago is gone: the product is not done.
+Arrival nothing_to_act_on(ToolRun& run, const QString& what) {
+  run.nothing_to_act_on(what);
+  return run.alive() ? Arrival::missing : Arrival::ended;
+}
+
 }  // namespace
 
 QString CardWindow::hint_text() {
@@ -268,20 +274,21 @@ Arrival CardWindow::import_product(ToolRun& run, int m, const std::string& addre
   snap.uncheck_checkbox("CheckImport");
   if (!run.wait(kBeforeSubmitMs)) return Arrival::ended;
 
-  // 12-13: the check; the pace is the wait for the checked cards.
+  // 12-13: the check, the pace (the user's own wait, kept in fast mode too), the checked
+  // cards.
   PageMark mark = run.mark();
   snap.attach_page(browser);
-  if (!snap.click_button("Submit")) return run.nothing_to_act_on(QStringLiteral("按钮 Submit"));
+  if (!snap.click_button("Submit")) return nothing_to_act_on(run, QStringLiteral("按钮 Submit"));
   if (!run.alive()) return Arrival::ended;
   emit form_button_clicked(QStringLiteral("Submit"));
-  const int pace_ms = static_cast<int>(pace_wait_ms(platform::to_gbk(c_.pace->text())));
-  a = run.wait_for(pace_ms, mark, preview(m));
+  if (!run.hold(static_cast<int>(pace_wait_ms(platform::to_gbk(c_.pace->text()))))) return Arrival::ended;
+  a = run.wait_for(0, mark, preview(m));
   if (a != Arrival::arrived) return a;
 
   // 14-16: the save, and the platform's answer before the next product.
   mark = run.mark();
   snap.attach_page(browser);
-  if (!snap.click_button("Save")) return run.nothing_to_act_on(QStringLiteral("按钮 Save"));
+  if (!snap.click_button("Save")) return nothing_to_act_on(run, QStringLiteral("按钮 Save"));
   if (!run.alive()) return Arrival::ended;
   emit form_button_clicked(QStringLiteral("Save"));
   return run.wait_for(kAfterSaveMs, mark, saved(m));

@@ -340,9 +340,8 @@ Expect registration_form(std::optional<bool> link_loads) {
 
 // A page with the link "新建下级": the platform's answer to a submission (when the form
 // posts), and what the link's click of step 12 leaves for the next registration.
-Expect page_with_link() {
-  return Expect::holding(QStringLiteral("下级客户页面"), {platform::to_gbk(QString::fromUtf8(kNewLink))},
-                         Expect::Since::load_if_any);
+Expect page_with_link(Expect::Since since = Expect::Since::load_if_any) {
+  return Expect::holding(QStringLiteral("下级客户页面"), {platform::to_gbk(QString::fromUtf8(kNewLink))}, since);
 }
 
 QString link_caption() { return QStringLiteral("链接“%1”").arg(QString::fromUtf8(kNewLink)); }
@@ -352,6 +351,11 @@ QString link_caption() { return QStringLiteral("链接“%1”").arg(QString::fr
 RegistrationWindow::Outcome RegistrationWindow::register_one(ToolRun& run, journal::Run& record,
                                                              std::optional<PageMark>& opened) {
   auto waited = [&](int ms) { return run.wait(ms) && !ended_; };
+  // The page lacks what the step acts on: every later registration would find the same.
+  auto nothing_to_act_on = [&](ToolRun& r, const QString& what) {
+    r.nothing_to_act_on(what);
+    return r.alive() && !ended_ ? Outcome::end_batch : Outcome::gone;
+  };
   // How a page wait or an action that found nothing went, for the registration.
   auto outcome = [&](Arrival a, Outcome when_missing) {
     if (a == Arrival::ended || ended_) return Outcome::gone;
@@ -380,11 +384,13 @@ RegistrationWindow::Outcome RegistrationWindow::register_one(ToolRun& run, journ
   } else if (!waited(kBeforeLinkMs)) {
     return Outcome::gone;
   }
-  // 4: the link, and the form it opens, before any key is pressed.
+  // 4: the link (the platform's login page instead ends the batch), and the form it opens,
+  // before any key is pressed.
+  const Arrival shown = run.look(PageMark{}, page_with_link(Expect::Since::any), browser_);
+  if (shown == Arrival::login_expired || shown == Arrival::ended) return outcome(shown, Outcome::end_batch);
   PageMark mark = run.mark(browser_);
   live.attach_live_page(browser_);
-  if (!live.live_click_link(platform::to_gbk(QString::fromUtf8(kNewLink))))
-    return outcome(run.nothing_to_act_on(link_caption(), browser_), Outcome::end_batch);
+  if (!live.live_click_link(platform::to_gbk(QString::fromUtf8(kNewLink)))) return nothing_to_act_on(run, link_caption());
   if (!run.alive() || ended_) return Outcome::gone;
   Arrival a = run.wait_for(0, mark, registration_form(link_loads_), ToolRun::Kind::responsive, browser_);
   if (a != Arrival::arrived) return outcome(a, Outcome::not_done);
@@ -411,8 +417,7 @@ RegistrationWindow::Outcome RegistrationWindow::register_one(ToolRun& run, journ
   mark = run.mark(browser_);
   live.attach_live_page(browser_);
   if (!live.live_click_button(kSubmitButton))
-    return outcome(run.nothing_to_act_on(QStringLiteral("按钮 %1").arg(QString::fromLatin1(kSubmitButton)), browser_),
-                   Outcome::end_batch);
+    return nothing_to_act_on(run, QStringLiteral("按钮 %1").arg(QString::fromLatin1(kSubmitButton)));
   if (!run.alive() || ended_) return Outcome::gone;
   if (!submitted_in_batch_) {
     submitted_in_batch_ = true;
@@ -426,8 +431,7 @@ RegistrationWindow::Outcome RegistrationWindow::register_one(ToolRun& run, journ
   if (ended_) return Outcome::gone;
   mark = run.mark(browser_);
   live.attach_live_page(browser_);
-  if (!live.live_click_link(platform::to_gbk(QString::fromUtf8(kNewLink))))
-    return outcome(run.nothing_to_act_on(link_caption(), browser_), Outcome::end_batch);
+  if (!live.live_click_link(platform::to_gbk(QString::fromUtf8(kNewLink)))) return nothing_to_act_on(run, link_caption());
   if (!run.alive() || ended_) return Outcome::gone;
   opened = mark;
   return Outcome::submitted;
