@@ -396,7 +396,6 @@ TEST_P(RegistrationOn, ABatchFromZeroSubmitsElevenDistinctNamesTypingTheTradePas
 // scale (the 1500 ms after the submission lasts 150 ms).
 INSTANTIATE_TEST_SUITE_P(Platforms, RegistrationOn,
                          ::testing::Values(Platform{"FastFormInPlace", 0, 0, false},
-                                           Platform{"SlowFormInPlace", 500, 150, false},
                                            Platform{"SlowFormByPostBack", 500, 150, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
