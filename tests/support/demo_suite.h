@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
 #include <QTemporaryDir>
@@ -27,6 +30,7 @@
 #include "tool_harness.h"
 #include "tools/common/journal.h"
 #include "tools/common/journal_store.h"
+#include "tools/common/run_mode.h"
 
 namespace harness {
 
@@ -114,6 +118,48 @@ inline QJsonObject demo_records(const QStringList& drop = {}) {
   return without_times(s, drop).toObject();
 }
 
+// One run of a case's work in one mode: what the demo recorded of it (demo_records), how
+// long the work took, and whether every run of the mode's journal says fast mode.
+struct ModeRun {
+  bool fast = false;
+  QJsonObject records;
+  qint64 ms = 0;
+  int journal_runs = 0;
+  int journal_fast = 0;  // runs whose settings hold "fast_mode": true
+};
+
+// The keys of a and b whose values differ, each with both values (for a failure message).
+inline std::string record_differences(const QJsonObject& a, const QJsonObject& b) {
+  std::string out;
+  QStringList keys = a.keys() + b.keys();
+  keys.removeDuplicates();
+  for (const QString& k : keys) {
+    if (a.value(k) == b.value(k)) continue;
+    auto text = [](const QJsonValue& v) {
+      const QJsonArray wrapped{v};
+      return QJsonDocument(wrapped).toJson(QJsonDocument::Compact).left(3000).toStdString();
+    };
+    out += "\n" + k.toStdString() + ":\n  paced " + text(a.value(k)) + "\n  fast  " + text(b.value(k));
+  }
+  return out;
+}
+
+// The same work paced, then in fast mode: the demo recorded the same and each journal run
+// says its mode (the times are printed; the benches compare them).
+inline void expect_same_results(const std::vector<ModeRun>& runs) {
+  if (runs.size() < 2) return;
+  const ModeRun& paced = runs[0];
+  const ModeRun& fast = runs[1];
+  ASSERT_FALSE(paced.fast);
+  ASSERT_TRUE(fast.fast);
+  std::printf("paced %lld ms, fast mode %lld ms\n", static_cast<long long>(paced.ms), static_cast<long long>(fast.ms));
+  EXPECT_TRUE(paced.records == fast.records) << record_differences(paced.records, fast.records);
+  EXPECT_GE(paced.journal_runs, 1);
+  EXPECT_EQ(paced.journal_fast, 0);
+  EXPECT_GE(fast.journal_runs, 1);
+  EXPECT_EQ(fast.journal_fast, fast.journal_runs);
+}
+
 // A fixture logged into the demo once per suite through a TestContext. Each test gets a
 // fresh executable directory, the address box set, what the demo recorded forgotten and
 // the waits scaled (Options); afterwards every top-level window of the types Windows is
@@ -158,6 +204,36 @@ class DemoSuite : public ::testing::Test {
     settle_demo();
     platform::set_wait_scale(1.0);
     set_latency(0, 0);
+    tools::RunMode::set_fast(false);
+    mode_dir_.clear();
+  }
+
+  // ---- The same work paced and in fast mode
+  // The modes a case runs its work in: paced, and then fast when both.
+  static std::vector<bool> modes(bool both) { return both ? std::vector<bool>{false, true} : std::vector<bool>{false}; }
+  // Before the work in a mode: fast mode on or off, a data directory of the mode's own (each
+  // mode's journal stands alone), the clock started. The case shapes (resets) the demo.
+  void begin_mode(bool fast) {
+    tools::RunMode::set_fast(fast);
+    mode_dir_ = fast ? "/fast" : "";
+    QDir().mkpath(QString::fromStdString(exe_dir()));
+    ctx_->set_exe_dir(exe_dir());
+    mode_clock_.start();
+  }
+  // After it: what the demo recorded (demo_records(drop)), the time since begin_mode
+  // (or ms when given) and the mode of each run in the mode's journal.
+  ModeRun end_mode(const QStringList& drop = {}, qint64 ms = -1) {
+    ModeRun r;
+    r.fast = tools::RunMode::fast();
+    r.ms = ms >= 0 ? ms : mode_clock_.elapsed();
+    r.records = demo_records(drop);
+    if (auto store = journal())
+      for (const auto& run : store->runs(0, 100)) {
+        ++r.journal_runs;
+        const QJsonObject settings = QJsonDocument::fromJson(QByteArray::fromStdString(run.settings_json)).object();
+        if (settings.value("fast_mode").toBool()) ++r.journal_fast;
+      }
+    return r;
   }
 
   // Delays every answer of the demo's pages (not /demo/) by ms ± jitter from now on.
@@ -165,7 +241,7 @@ class DemoSuite : public ::testing::Test {
     demo().post("/demo/latency", "latency=" + std::to_string(ms) + "&jitter=" + std::to_string(jitter));
   }
 
-  std::string exe_dir() const { return dir_.path().toStdString(); }
+  std::string exe_dir() const { return dir_.path().toStdString() + mode_dir_; }
   // Its data directory: the portable one, data/ beside the (stand-in) executable.
   std::string data_dir() const { return settings::portable_data_dir(exe_dir()); }
 
@@ -198,6 +274,8 @@ class DemoSuite : public ::testing::Test {
   static inline bool logged_in_ = false;
   QTemporaryDir dir_;
   std::shared_ptr<tools::journal::Store> store_;
+  std::string mode_dir_;  // the fast mode's own, below dir_
+  QElapsedTimer mode_clock_;
 
  private:
   Options options_;

@@ -48,11 +48,13 @@ void tessaro_test_after_all() { harness::stop_demo(); }
 namespace {
 
 // The line to the platform: its answers delayed by latency ± jitter ms (slow: longer than
-// every shortened wait of the steps).
+// every shortened wait of the steps); both_modes: the work is done paced, then again in
+// fast mode, and the two must give the same records.
 struct Line {
   const char* name;
   int latency_ms;
   int jitter_ms;
+  bool both_modes = false;
 };
 const Line kFast{"Fast", 0, 0};
 const Line kSlow{"Slow", 500, 150};
@@ -300,77 +302,87 @@ TEST_F(Templates, ChoosingFillsTheListsFromTheTemplatePageAndCodeSelectionsRunNo
 }
 
 TEST_P(TemplatesOnLine, ApplyingSetsEveryProductAsChosen) {
-  // Two pages (2 + 1 products): links 1, 2, 3 and 3 again.
-  ASSERT_TRUE(harness::shape_list(demo(), 3, 0, 2));
-  TemplatesWindow* w = open_window();
-  ASSERT_TRUE(analyse(w));
-  ASSERT_EQ(links(w), links_of(1, 3) + links_of(3, 3));
-  ASSERT_TRUE(harness::wait_until([] { return browser_pid() == "1" && ctx_->main_browser()->ready_state() == 4; }));
-  const auto& c = w->controls();
-  ASSERT_TRUE(choose(w, c.types, 5));
-  ASSERT_TRUE(choose(w, c.vendors, 3));
-  ASSERT_TRUE(choose(w, c.templates, 1));
+  std::vector<harness::ModeRun> done;
+  for (const bool fast : modes(GetParam().both_modes)) {
+    SCOPED_TRACE(fast ? "fast mode" : "paced");
+    begin_mode(fast);
+    platform::set_wait_scale(kWalkScale);
+    // Two pages (2 + 1 products): links 1, 2, 3 and 3 again.
+    ASSERT_TRUE(harness::shape_list(demo(), 3, 0, 2));
+    TemplatesWindow* w = open_window();
+    ASSERT_TRUE(analyse(w));
+    ASSERT_EQ(links(w), links_of(1, 3) + links_of(3, 3));
+    ASSERT_TRUE(harness::wait_until([] { return browser_pid() == "1" && ctx_->main_browser()->ready_state() == 4; }));
+    const auto& c = w->controls();
+    ASSERT_TRUE(choose(w, c.types, 5));
+    ASSERT_TRUE(choose(w, c.vendors, 3));
+    ASSERT_TRUE(choose(w, c.templates, 1));
 
-  platform::set_wait_scale(kApplyScale);
-  QStringList texts;
-  QObject::connect(w, &TemplatesWindow::status_text_changed, [&](const QString& t) { texts << t; });
-  bool start_off = true;
-  QObject::connect(w, &TemplatesWindow::status_text_changed, [&](const QString& t) {
-    if (t.contains(u("正在设置"))) start_off = start_off && !c.start->isEnabled() && !ctx_->main_browser()->input_enabled();
-  });
-  ASSERT_TRUE(apply(w));
-  EXPECT_EQ(texts, (QStringList{u("状态:共4个正在设置第1个商品的模版   "), u("状态:共4个正在设置第2个商品的模版   "),
-                                u("状态:共4个正在设置第3个商品的模版   "), u("状态:共4个正在设置第4个商品的模版   "),
-                                u("状态:商品模版设置完毕")}));
-  EXPECT_TRUE(start_off);
-  EXPECT_EQ(w->product_number(), 4);
-  EXPECT_TRUE(c.start->isEnabled());
-  EXPECT_TRUE(ctx_->main_browser()->input_enabled());
+    platform::set_wait_scale(kApplyScale);
+    QStringList texts;
+    QObject::connect(w, &TemplatesWindow::status_text_changed, [&](const QString& t) { texts << t; });
+    bool start_off = true;
+    QObject::connect(w, &TemplatesWindow::status_text_changed, [&](const QString& t) {
+      if (t.contains(u("正在设置"))) start_off = start_off && !c.start->isEnabled() && !ctx_->main_browser()->input_enabled();
+    });
+    ASSERT_TRUE(apply(w));
+    EXPECT_EQ(texts, (QStringList{u("状态:共4个正在设置第1个商品的模版   "), u("状态:共4个正在设置第2个商品的模版   "),
+                                  u("状态:共4个正在设置第3个商品的模版   "), u("状态:共4个正在设置第4个商品的模版   "),
+                                  u("状态:商品模版设置完毕")}));
+    EXPECT_TRUE(start_off);
+    EXPECT_EQ(w->product_number(), 4);
+    EXPECT_TRUE(c.start->isEnabled());
+    EXPECT_TRUE(ctx_->main_browser()->input_enabled());
 
-  // Every product: the 6th radio, option 4 of ddlGameCompany, option 2 of ddlTemplate.
-  ASSERT_TRUE(submitted(4));
-  const QJsonArray set = settings();
-  ASSERT_EQ(set.size(), 3);
-  for (int i = 0; i < 3; ++i) {
-    const QJsonObject s = set[i].toObject();
-    EXPECT_EQ(s["product"].toInt(), i + 1);
-    EXPECT_EQ(s["radio"].toInt(), 6);
-    EXPECT_EQ(s["type"].toString(), u("接口直冲"));
-    EXPECT_EQ(s["vendor_option"].toInt(), 4);
-    EXPECT_EQ(s["vendor"].toString(), u("腾讯游戏"));
-    EXPECT_EQ(s["template_option"].toInt(), 2);
+    // Every product: the 6th radio, option 4 of ddlGameCompany, option 2 of ddlTemplate.
+    ASSERT_TRUE(submitted(4));
+    const QJsonArray set = settings();
+    ASSERT_EQ(set.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+      const QJsonObject s = set[i].toObject();
+      EXPECT_EQ(s["product"].toInt(), i + 1);
+      EXPECT_EQ(s["radio"].toInt(), 6);
+      EXPECT_EQ(s["type"].toString(), u("接口直冲"));
+      EXPECT_EQ(s["vendor_option"].toInt(), 4);
+      EXPECT_EQ(s["vendor"].toString(), u("腾讯游戏"));
+      EXPECT_EQ(s["template_option"].toInt(), 2);
+    }
+    // One submission per link, each with what was chosen.
+    const QJsonArray sent = submissions();
+    ASSERT_EQ(sent.size(), 4);
+    for (const QJsonValue& v : sent) {
+      EXPECT_TRUE(v.toObject()["saved"].toBool());
+      EXPECT_EQ(v.toObject()["template_option"].toInt(), 2);
+    }
+    EXPECT_EQ(sent[3].toObject()["product"].toInt(), 3);
+    // Nothing but the choice's and the products' own post-backs: none on another product.
+    for (const QJsonValue& v : harness::demo_state()["templates"].toObject()["postbacks"].toArray())
+      EXPECT_LE(v.toObject()["product"].toInt(), 3);
+    // The journal: the analysis, then one item per product, keyed by its template link, with
+    // the choice, every one done.
+    const auto runs = harness::journal_runs(exe_dir());
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[1].run.tool, "[完美]设类型模版");
+    EXPECT_EQ(runs[1].run.ending, "finished");
+    ASSERT_EQ(runs[1].items.size(), 1u);
+    EXPECT_EQ(runs[1].items[0].detail, "共2页，4个链接");
+    EXPECT_EQ(runs[0].run.tool, "[完美]设类型模版");
+    EXPECT_EQ(runs[0].run.ending, "finished");
+    EXPECT_EQ(runs[0].run.items_todo, 4);
+    ASSERT_EQ(runs[0].items.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+      EXPECT_EQ(QString::fromStdString(runs[0].items[i].key), (links_of(1, 3) + links_of(3, 3))[static_cast<int>(i)]);
+      EXPECT_EQ(QString::fromStdString(runs[0].items[i].detail), u("接口直冲 / 腾讯游戏 / 腾讯游戏-接口直冲模版B"));
+      EXPECT_FALSE(runs[0].items[i].problem) << *runs[0].items[i].problem;
+    }
+    done.push_back(end_mode());
+    w->close();
   }
-  // One submission per link, each with what was chosen.
-  const QJsonArray sent = submissions();
-  ASSERT_EQ(sent.size(), 4);
-  for (const QJsonValue& v : sent) {
-    EXPECT_TRUE(v.toObject()["saved"].toBool());
-    EXPECT_EQ(v.toObject()["template_option"].toInt(), 2);
-  }
-  EXPECT_EQ(sent[3].toObject()["product"].toInt(), 3);
-  // Nothing but the choice's and the products' own post-backs: none on another product.
-  for (const QJsonValue& v : harness::demo_state()["templates"].toObject()["postbacks"].toArray())
-    EXPECT_LE(v.toObject()["product"].toInt(), 3);
-  // The journal: the analysis, then one item per product, keyed by its template link, with
-  // the choice, every one done.
-  const auto runs = harness::journal_runs(exe_dir());
-  ASSERT_EQ(runs.size(), 2u);
-  EXPECT_EQ(runs[1].run.tool, "[完美]设类型模版");
-  EXPECT_EQ(runs[1].run.ending, "finished");
-  ASSERT_EQ(runs[1].items.size(), 1u);
-  EXPECT_EQ(runs[1].items[0].detail, "共2页，4个链接");
-  EXPECT_EQ(runs[0].run.tool, "[完美]设类型模版");
-  EXPECT_EQ(runs[0].run.ending, "finished");
-  EXPECT_EQ(runs[0].run.items_todo, 4);
-  ASSERT_EQ(runs[0].items.size(), 4u);
-  for (std::size_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(QString::fromStdString(runs[0].items[i].key), (links_of(1, 3) + links_of(3, 3))[static_cast<int>(i)]);
-    EXPECT_EQ(QString::fromStdString(runs[0].items[i].detail), u("接口直冲 / 腾讯游戏 / 腾讯游戏-接口直冲模版B"));
-    EXPECT_FALSE(runs[0].items[i].problem) << *runs[0].items[i].problem;
-  }
+  harness::expect_same_results(done);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, TemplatesOnLine, ::testing::Values(kFast, kSlow), line_name);
+INSTANTIATE_TEST_SUITE_P(Lines, TemplatesOnLine,
+                         ::testing::Values(Line{"FastBothModes", 0, 0, true}, kSlow), line_name);
 
 TEST_F(Templates, ASlowPlatformsPagesAreEachReadOnceLoaded) {
   // Each post-back takes 0.7 s, longer than the walk's (shortened) 0.3 s wait.
