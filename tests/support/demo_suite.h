@@ -236,6 +236,28 @@ class DemoSuite : public ::testing::Test {
     return r;
   }
 
+  // Does work paced and, when both, again in fast mode: before each, the windows of the last
+  // are closed, the demo reset (work shapes it) and the wait scale set; afterwards the demo
+  // must have recorded the same of both (drop: keys that differ by nature).
+  template <class Work>
+  void paced_and_fast(bool both, double wait_scale, Work&& work, const QStringList& drop = {}) {
+    std::vector<ModeRun> done;
+    for (const bool fast : modes(both)) {
+      SCOPED_TRACE(fast ? "fast mode" : "paced");
+      if (fast) {
+        ASSERT_TRUE(close_windows<Windows...>());
+        settle_demo();
+        demo().post("/demo/reset", "");
+      }
+      platform::set_wait_scale(wait_scale);
+      begin_mode(fast);
+      work();
+      if (::testing::Test::HasFatalFailure()) return;
+      done.push_back(end_mode(drop));
+    }
+    expect_same_results(done);
+  }
+
   // Delays every answer of the demo's pages (not /demo/) by ms ± jitter from now on.
   static void set_latency(int ms, int jitter = 0) {
     demo().post("/demo/latency", "latency=" + std::to_string(ms) + "&jitter=" + std::to_string(jitter));

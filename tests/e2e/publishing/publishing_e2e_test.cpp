@@ -25,6 +25,7 @@
 #include "qt_test_hooks.h"
 #include "settings/settings.h"
 #include "text/text.h"
+#include "tools/common/run_mode.h"
 #include "tools/publishing/catalogue_window.h"
 #include "tools/publishing/colour_picker.h"
 #include "tools/publishing/completion_notice.h"
@@ -198,6 +199,65 @@ TEST_F(Publishing, StopDuringTheWaitOfProductTwoLeavesTwoProducts) {
   const QJsonArray products = harness::demo_products(demo());
   ASSERT_EQ(products.size(), 2);
   EXPECT_EQ(products[1].toObject()["name"].toString(), "S2");
+}
+
+// The line to the platform: its answers delayed by latency ± jitter ms (slow: longer than
+// the shortened waits of every step).
+struct Line {
+  const char* name;
+  int latency_ms;
+  int jitter_ms;
+};
+
+class PublishingOnALine : public Publishing, public ::testing::WithParamInterface<Line> {};
+
+// The same names give the same products on any line, paced by the prescribed waits or by
+// the platform's answers.
+TEST_P(PublishingOnALine, ThreeNamesGiveTheSameProductsPacedAndInFastMode) {
+  set_latency(GetParam().latency_ms, GetParam().jitter_ms);
+  paced_and_fast(true, 0.2, [&] {
+    PublishingWindow* w = open_window();
+    const auto& c = w->controls();
+    c.names->setPlainText(QStringLiteral("腾讯QQ币10元\n网易一卡通15元\n魔兽点卡30元"));
+    c.face_value->setText("10");
+    c.introduction->setPlainText(QStringLiteral("简介"));
+    ASSERT_TRUE(run(w));
+    EXPECT_EQ(c.status_text->text(), QStringLiteral("发布完毕！"));
+    EXPECT_EQ(w->windowTitle().endsWith(QStringLiteral("（快速）")), tools::RunMode::fast());
+    const QJsonArray products = harness::demo_products(demo());
+    ASSERT_EQ(products.size(), 3);
+    EXPECT_EQ(products[2].toObject()["name"].toString(), QStringLiteral("魔兽点卡30元"));
+    const auto runs = journal_runs();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].ending, "finished");
+    for (const auto& item : journal_items(runs[0])) EXPECT_FALSE(item.problem) << *item.problem;
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, PublishingOnALine,
+                         ::testing::Values(Line{"Fast", 0, 0}, Line{"SlowWithJitter", 500, 200}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A platform that refuses posts in quick succession: in fast mode its refusal is the
+// answer recorded for the names it refused; every name has its item and none is lost.
+TEST_F(Publishing, AFastRunOnAPlatformThatRefusesQuickPostsRecordsEachRefusal) {
+  demo().post("/demo/latency", "latency=0&jitter=0&min_post_interval=1500");
+  begin_mode(true);
+  PublishingWindow* w = open_window();
+  w->controls().names->setPlainText("R1\nR2\nR3\nR4");
+  ASSERT_TRUE(run(w));
+  demo().post("/demo/latency", "latency=0&jitter=0&min_post_interval=0");
+  const QJsonArray products = harness::demo_products(demo());
+  const auto runs = journal_runs();
+  ASSERT_EQ(runs.size(), 1u);
+  const auto items = journal_items(runs[0]);
+  ASSERT_EQ(items.size(), 4u);
+  int refused = 0;
+  for (const auto& item : items)
+    if (item.answer.value_or("").find("操作太频繁，请稍后再试") != std::string::npos) ++refused;
+  EXPECT_GE(refused, 1);
+  EXPECT_EQ(products.size() + refused, 4);
+  EXPECT_EQ(harness::demo_state()["conditions"].toObject()["refused_posts"].toInt(), refused);
 }
 
 TEST_F(Publishing, AnEmptyListEndsAtOnceWithoutNotice) {
