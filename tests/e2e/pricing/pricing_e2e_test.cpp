@@ -198,85 +198,88 @@ struct Line {
   const char* name;
   double wait_scale;
   int latency_ms, jitter_ms;
+  bool both_modes = false;  // the work paced, then in fast mode: the same records
 };
 
 class PricingOnALine : public Pricing, public ::testing::WithParamInterface<Line> {};
 
 TEST_P(PricingOnALine, ModeTwoFillsOnlyItsBoxRowByRowTurnsAfterRow19AndEndsWithTheList) {
-  // 40 products: pages of 19, 19 and 2; the run starts on page 2.
-  ASSERT_TRUE(harness::shape_list(demo(), 0, 40, 19, true));
-  ASSERT_TRUE(show_unreviewed(ctx_->main_browser(), 2));
-  platform::set_wait_scale(GetParam().wait_scale);
-  set_latency(GetParam().latency_ms, GetParam().jitter_ms);
-  PricingWindow* w = open_window();
-  const auto& c = w->controls();
-  c.purchase->setText("12");
-  c.mode->setCurrentIndex(1);
-  c.purchase_discount->setText("95");
-  c.face_value_discount->setText("7");
-  QList<QPair<int, int>> rows;
-  QStringList texts;
-  QObject::connect(w, &PricingWindow::status_text_changed, [&](const QString& t) { texts << t; });
-  QObject::connect(w, &PricingWindow::row_started, w, [&](int row, int page) {
-    rows << qMakePair(row, page);
-    if (row == 2) {
-      // During the run: the confirmer at 700 ms, the buttons swapped, browser input off.
-      EXPECT_EQ(page::confirm_period(ctx_->main_browser()), 700);
-      EXPECT_FALSE(c.start->isEnabled());
-      EXPECT_TRUE(c.stop->isEnabled());
-      EXPECT_FALSE(ctx_->main_browser()->input_enabled());
+  paced_and_fast(GetParam().both_modes, GetParam().wait_scale, [&] {
+    // 40 products: pages of 19, 19 and 2; the run starts on page 2.
+    ASSERT_TRUE(harness::shape_list(demo(), 0, 40, 19, true));
+    ASSERT_TRUE(show_unreviewed(ctx_->main_browser(), 2));
+    platform::set_wait_scale(GetParam().wait_scale);
+    set_latency(GetParam().latency_ms, GetParam().jitter_ms);
+    PricingWindow* w = open_window();
+    const auto& c = w->controls();
+    c.purchase->setText("12");
+    c.mode->setCurrentIndex(1);
+    c.purchase_discount->setText("95");
+    c.face_value_discount->setText("7");
+    QList<QPair<int, int>> rows;
+    QStringList texts;
+    QObject::connect(w, &PricingWindow::status_text_changed, [&](const QString& t) { texts << t; });
+    QObject::connect(w, &PricingWindow::row_started, w, [&](int row, int page) {
+      rows << qMakePair(row, page);
+      if (row == 2) {
+        // During the run: the confirmer at 700 ms, the buttons swapped, browser input off.
+        EXPECT_EQ(page::confirm_period(ctx_->main_browser()), 700);
+        EXPECT_FALSE(c.start->isEnabled());
+        EXPECT_TRUE(c.stop->isEnabled());
+        EXPECT_FALSE(ctx_->main_browser()->input_enabled());
+      }
+    });
+    ASSERT_TRUE(run(w, [](int, int) { return false; }));
+
+    // Rows 1-19 of page 2 (products 20-38), rows 1 and 2 of page 3 (39, 40); page 3 has no
+    // row 3: the list is done.
+    QList<QPair<int, int>> expected;
+    for (int r = 1; r <= 19; ++r) expected << qMakePair(r, 2);
+    expected << qMakePair(1, 3) << qMakePair(2, 3) << qMakePair(3, 3);
+    EXPECT_EQ(rows, expected);
+    // Every product got its stock and its prices once, and nothing else got any.
+    EXPECT_EQ(products_priced(), ids(20, 40));
+    std::vector<int> stocked;
+    for (const QJsonValue& v : harness::recorded("area_stock")) stocked.push_back(v.toObject()["product"].toInt());
+    EXPECT_EQ(stocked, ids(20, 40));
+    for (const PriceSet& s : price_sets()) {
+      EXPECT_EQ(s.purchase, "12");
+      EXPECT_EQ(s.level1, "");
+      EXPECT_EQ(s.level2, "95");
+      EXPECT_EQ(s.level3, "");
+      EXPECT_EQ(s.set, "22");
+      EXPECT_TRUE(s.accepted);
+    }
+    // The page turn: option 3 chosen and the fourth select's onchange fired (its post-back).
+    EXPECT_EQ(harness::list_postbacks(demo(), "AspNetPager1"), (QStringList{"2", "3"}));
+
+    // The window is idle again and says why the run ended.
+    ASSERT_FALSE(texts.isEmpty());
+    EXPECT_EQ(texts.last(), u("商品已全部处理，定价结束"));
+    EXPECT_EQ(c.status->text(), texts.last());
+    EXPECT_TRUE(c.start->isEnabled());
+    EXPECT_FALSE(c.stop->isEnabled());
+    EXPECT_TRUE(ctx_->main_browser()->input_enabled());
+
+    // The journal: one item per row, keyed by page and row, with the platform's answers.
+    const auto runs = harness::journal_runs(exe_dir());
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].run.tool, "自动库存+定价");
+    EXPECT_EQ(runs[0].run.ending, "finished");
+    EXPECT_NE(runs[0].run.settings_json.find("\"purchase_discount\":\"95\""), std::string::npos);
+    ASSERT_EQ(runs[0].items.size(), 21u);
+    EXPECT_EQ(runs[0].items[0].key, "第2页第1行");
+    EXPECT_EQ(runs[0].items[18].key, "第2页第19行");
+    EXPECT_EQ(runs[0].items[20].key, "第3页第2行");
+    for (const auto& item : runs[0].items) {
+      EXPECT_EQ(QString::fromStdString(item.answer.value_or("")), kAnswers) << item.key;
+      EXPECT_FALSE(item.problem) << item.key << ": " << item.problem.value_or("");
     }
   });
-  ASSERT_TRUE(run(w, [](int, int) { return false; }));
-
-  // Rows 1-19 of page 2 (products 20-38), rows 1 and 2 of page 3 (39, 40); page 3 has no
-  // row 3: the list is done.
-  QList<QPair<int, int>> expected;
-  for (int r = 1; r <= 19; ++r) expected << qMakePair(r, 2);
-  expected << qMakePair(1, 3) << qMakePair(2, 3) << qMakePair(3, 3);
-  EXPECT_EQ(rows, expected);
-  // Every product got its stock and its prices once, and nothing else got any.
-  EXPECT_EQ(products_priced(), ids(20, 40));
-  std::vector<int> stocked;
-  for (const QJsonValue& v : harness::recorded("area_stock")) stocked.push_back(v.toObject()["product"].toInt());
-  EXPECT_EQ(stocked, ids(20, 40));
-  for (const PriceSet& s : price_sets()) {
-    EXPECT_EQ(s.purchase, "12");
-    EXPECT_EQ(s.level1, "");
-    EXPECT_EQ(s.level2, "95");
-    EXPECT_EQ(s.level3, "");
-    EXPECT_EQ(s.set, "22");
-    EXPECT_TRUE(s.accepted);
-  }
-  // The page turn: option 3 chosen and the fourth select's onchange fired (its post-back).
-  EXPECT_EQ(harness::list_postbacks(demo(), "AspNetPager1"), (QStringList{"2", "3"}));
-
-  // The window is idle again and says why the run ended.
-  ASSERT_FALSE(texts.isEmpty());
-  EXPECT_EQ(texts.last(), u("商品已全部处理，定价结束"));
-  EXPECT_EQ(c.status->text(), texts.last());
-  EXPECT_TRUE(c.start->isEnabled());
-  EXPECT_FALSE(c.stop->isEnabled());
-  EXPECT_TRUE(ctx_->main_browser()->input_enabled());
-
-  // The journal: one item per row, keyed by page and row, with the platform's answers.
-  const auto runs = harness::journal_runs(exe_dir());
-  ASSERT_EQ(runs.size(), 1u);
-  EXPECT_EQ(runs[0].run.tool, "自动库存+定价");
-  EXPECT_EQ(runs[0].run.ending, "finished");
-  EXPECT_NE(runs[0].run.settings_json.find("\"purchase_discount\":\"95\""), std::string::npos);
-  ASSERT_EQ(runs[0].items.size(), 21u);
-  EXPECT_EQ(runs[0].items[0].key, "第2页第1行");
-  EXPECT_EQ(runs[0].items[18].key, "第2页第19行");
-  EXPECT_EQ(runs[0].items[20].key, "第3页第2行");
-  for (const auto& item : runs[0].items) {
-    EXPECT_EQ(QString::fromStdString(item.answer.value_or("")), kAnswers) << item.key;
-    EXPECT_FALSE(item.problem) << item.key << ": " << item.problem.value_or("");
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, PricingOnALine,
-                         ::testing::Values(Line{"Fast", 0.03, 0, 0},
+                         ::testing::Values(Line{"FastBothModes", 0.03, 0, 0, true},
                                            // waits of 30 to 150 ms, answers after 160 to 240 ms
                                            Line{"Slow", 0.03, 200, 40}),
                          [](const auto& info) { return std::string(info.param.name); });

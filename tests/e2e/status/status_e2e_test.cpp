@@ -108,6 +108,7 @@ struct Line {
   const char* name;
   int latency_ms;
   int jitter_ms;
+  bool both_modes = false;  // the work paced, then in fast mode: the same records
 };
 const Line kFast{"Fast", 0, 0};
 const Line kSlow{"Slow", 500, 150};
@@ -192,58 +193,60 @@ class BulkStatusOnLine : public BulkStatus, public ::testing::WithParamInterface
 std::string line_name(const ::testing::TestParamInfo<Line>& info) { return info.param.name; }
 
 TEST_P(BulkStatusOnLine, ThreePagesOfTenTenAndFiveGiveThreeRequestsOfTenIds) {
-  ASSERT_TRUE(harness::shape_list(demo(), 25));
-  QStringList captions;
-  QString done;
-  bool others_off = true;
-  bool input_off = true;
-  QTimer probe;
-  QObject::connect(&probe, &QTimer::timeout, [&] {
-    if (main_->parts.buttons[0]->text() != kCaptions[0]) {
-      others_off = others_off && !main_->parts.buttons[1]->isEnabled() && !main_->parts.buttons[2]->isEnabled() &&
-                   !main_->parts.buttons[0]->isEnabled();
-      input_off = input_off && !ctx_->main_browser()->input_enabled();
-    }
+  paced_and_fast(GetParam().both_modes, kScale, [&] {
+    ASSERT_TRUE(harness::shape_list(demo(), 25));
+    QStringList captions;
+    QString done;
+    bool others_off = true;
+    bool input_off = true;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+      if (main_->parts.buttons[0]->text() != kCaptions[0]) {
+        others_off = others_off && !main_->parts.buttons[1]->isEnabled() && !main_->parts.buttons[2]->isEnabled() &&
+                     !main_->parts.buttons[0]->isEnabled();
+        input_off = input_off && !ctx_->main_browser()->input_enabled();
+      }
+    });
+    probe.start(5);
+    ASSERT_TRUE(run(0, 1, &captions, &done));
+    probe.stop();
+
+    EXPECT_EQ(harness::list_postbacks(demo(), "AspNetPager1"), (QStringList{"1", "2", "3", "4"}));
+    const auto sent = status_requests();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[0].pid, "," + ids(1, 10));
+    EXPECT_EQ(sent[1].pid, "," + ids(11, 20));
+    EXPECT_EQ(sent[2].pid, "," + ids(21, 25) + "," + ids(21, 25));  // page 3 twice
+    for (const Sent& s : sent) EXPECT_EQ(s.status, "1");
+    EXPECT_EQ(sent[2].applied, 10);
+
+    // The pressed button told the progress, then "正在执行,勿动" during the posts.
+    EXPECT_EQ(captions, (QStringList{kCaptions[0], u("状态:当前页数为3"), u("正在分析第1页"), u("正在分析第2页"),
+                                     u("正在分析第3页"), u("正在分析第4页"), u("正在执行,勿动"), kCaptions[0]}));
+    EXPECT_TRUE(others_off);
+    EXPECT_TRUE(input_off);
+    EXPECT_EQ(done, u("销售全部商品处理完毕！"));
+    expect_captions_back();
+    // The journal: the list, then one item per request, keyed by its id group, each done.
+    const auto runs = harness::journal_runs(exe_dir());
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].run.tool, "销售全部商品");
+    EXPECT_EQ(runs[0].run.ending, "finished");
+    EXPECT_NE(runs[0].run.settings_json.find("\"status\":1"), std::string::npos) << runs[0].run.settings_json;
+    ASSERT_EQ(runs[0].items.size(), 4u);
+    EXPECT_EQ(runs[0].items[0].key, "商品列表");
+    EXPECT_EQ(runs[0].items[0].detail, "审核通过的商品，共3页，30个商品编号，3组");
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(QString::fromStdString(runs[0].items[i + 1].key), sent[i].pid.mid(1));
+    for (const auto& item : runs[0].items) EXPECT_FALSE(item.problem) << *item.problem;
+    // The scratch box holds the walk's links; the status browser was never shown.
+    EXPECT_EQ(main_->parts.scratch->toPlainText().count("SelfProduct/ProductTemplate.aspx?PID="), 30);
+    EXPECT_FALSE(main_->parts.status_browser->isVisible());
+    // The main browser reloads the list it shows.
+    EXPECT_TRUE(harness::wait_until([] {
+      const QJsonArray r = harness::demo_state()["product_list"].toObject()["requests"].toArray();
+      return r.last().toObject()["method"].toString() == "GET";
+    }));
   });
-  probe.start(5);
-  ASSERT_TRUE(run(0, 1, &captions, &done));
-  probe.stop();
-
-  EXPECT_EQ(harness::list_postbacks(demo(), "AspNetPager1"), (QStringList{"1", "2", "3", "4"}));
-  const auto sent = status_requests();
-  ASSERT_EQ(sent.size(), 3u);
-  EXPECT_EQ(sent[0].pid, "," + ids(1, 10));
-  EXPECT_EQ(sent[1].pid, "," + ids(11, 20));
-  EXPECT_EQ(sent[2].pid, "," + ids(21, 25) + "," + ids(21, 25));  // page 3 twice
-  for (const Sent& s : sent) EXPECT_EQ(s.status, "1");
-  EXPECT_EQ(sent[2].applied, 10);
-
-  // The pressed button told the progress, then "正在执行,勿动" during the posts.
-  EXPECT_EQ(captions, (QStringList{kCaptions[0], u("状态:当前页数为3"), u("正在分析第1页"), u("正在分析第2页"),
-                                   u("正在分析第3页"), u("正在分析第4页"), u("正在执行,勿动"), kCaptions[0]}));
-  EXPECT_TRUE(others_off);
-  EXPECT_TRUE(input_off);
-  EXPECT_EQ(done, u("销售全部商品处理完毕！"));
-  expect_captions_back();
-  // The journal: the list, then one item per request, keyed by its id group, each done.
-  const auto runs = harness::journal_runs(exe_dir());
-  ASSERT_EQ(runs.size(), 1u);
-  EXPECT_EQ(runs[0].run.tool, "销售全部商品");
-  EXPECT_EQ(runs[0].run.ending, "finished");
-  EXPECT_NE(runs[0].run.settings_json.find("\"status\":1"), std::string::npos) << runs[0].run.settings_json;
-  ASSERT_EQ(runs[0].items.size(), 4u);
-  EXPECT_EQ(runs[0].items[0].key, "商品列表");
-  EXPECT_EQ(runs[0].items[0].detail, "审核通过的商品，共3页，30个商品编号，3组");
-  for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(QString::fromStdString(runs[0].items[i + 1].key), sent[i].pid.mid(1));
-  for (const auto& item : runs[0].items) EXPECT_FALSE(item.problem) << *item.problem;
-  // The scratch box holds the walk's links; the status browser was never shown.
-  EXPECT_EQ(main_->parts.scratch->toPlainText().count("SelfProduct/ProductTemplate.aspx?PID="), 30);
-  EXPECT_FALSE(main_->parts.status_browser->isVisible());
-  // The main browser reloads the list it shows.
-  EXPECT_TRUE(harness::wait_until([] {
-    const QJsonArray r = harness::demo_state()["product_list"].toObject()["requests"].toArray();
-    return r.last().toObject()["method"].toString() == "GET";
-  }));
 }
 
 TEST_F(BulkStatus, EachButtonSendsItsStatusCodeAndEveryCaptionComesBack) {
@@ -265,7 +268,8 @@ TEST_F(BulkStatus, EachButtonSendsItsStatusCodeAndEveryCaptionComesBack) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, BulkStatusOnLine, ::testing::Values(kFast, kSlow), line_name);
+INSTANTIATE_TEST_SUITE_P(Lines, BulkStatusOnLine, ::testing::Values(Line{"FastBothModes", 0, 0, true}, kSlow),
+                         line_name);
 
 TEST_P(BulkStatusOnLine, TheFirstReviewLinkSwitchesToTheUnreviewedProducts) {
   // Two pages of reviewed products, one of unreviewed ones: the walk runs on the switched

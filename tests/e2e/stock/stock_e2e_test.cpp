@@ -50,6 +50,7 @@ struct Line {
   const char* name;
   int latency_ms;
   int jitter_ms;
+  bool both_modes = false;  // the work paced, then in fast mode: the same records
 };
 const Line kFast{"Fast", 0, 0};
 const Line kSlow{"Slow", 500, 150};
@@ -132,59 +133,61 @@ TEST_F(StockDeletion, OpeningShowsTheInventoryPageAndStartsTheConfirmerWhichOutl
 }
 
 TEST_P(StockDeletionOnLine, EveryPassSelectsAllAndDeletesUntilStopped) {
-  StockDeletionWindow* w = open_window();
-  ASSERT_TRUE(open_management_page());
-  const auto& c = w->controls();
-  QList<int> passes;
-  QObject::connect(w, &StockDeletionWindow::pass_started, [&](int pass) {
-    passes << pass;
-    if (pass == 1) {
-      EXPECT_FALSE(c.start->isEnabled());
-      EXPECT_TRUE(c.stop->isEnabled());
-      EXPECT_EQ(w->stop_flag(), 0);
+  paced_and_fast(GetParam().both_modes, 0.3, [&] {
+    StockDeletionWindow* w = open_window();
+    ASSERT_TRUE(open_management_page());
+    const auto& c = w->controls();
+    QList<int> passes;
+    QObject::connect(w, &StockDeletionWindow::pass_started, [&](int pass) {
+      passes << pass;
+      if (pass == 1) {
+        EXPECT_FALSE(c.start->isEnabled());
+        EXPECT_TRUE(c.stop->isEnabled());
+        EXPECT_EQ(w->stop_flag(), 0);
+      }
+      // The 50 + 50 + 20 cards of product 1 are gone after three passes; one more finds none.
+      if (pass == 5) QTimer::singleShot(0, c.stop, &QPushButton::click);
+    });
+    ASSERT_TRUE(run_until_finished(w));
+    EXPECT_EQ(passes, (QList<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(w->stop_flag(), 5);
+    EXPECT_TRUE(c.start->isEnabled());
+    EXPECT_FALSE(c.stop->isEnabled());
+    // The stop ends the wait for the last pass's answer (on a slow line still on its way).
+    EXPECT_TRUE(harness::wait_until([] { return deletions().size() == 5; }, 5000));
+    EXPECT_EQ(stock(1), 0);
+    EXPECT_EQ(stock(2), 120);
+    EXPECT_EQ(deletions(), (QList<int>{50, 50, 20, 0, 0}));
+    // The journal: one item per pass, each with the page's question and answer (the last
+    // one's answer unless the stop came first).
+    const auto runs = journal_runs();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].tool, "删除卡密库存");
+    EXPECT_EQ(runs[0].ending, "stopped");
+    const auto items = store_->items(runs[0].id, {}, 0, 10);
+    ASSERT_EQ(items.size(), 5u);
+    const char* answers[] = {"成功删除50张卡密！", "成功删除50张卡密！", "成功删除20张卡密！", "请先选择要删除的卡密！",
+                             "请先选择要删除的卡密！"};
+    for (std::size_t i = 0; i < 5; ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(items[i].key, "第" + std::to_string(i + 1) + "次");
+      EXPECT_EQ(items[i].detail, std::string(kDemoRoot) + "/SelfProduct/ProductCardList.aspx?PID=1");
+      const std::string answer = std::string("确定要删除选中的卡密吗？") + tools::journal::kAnswerSeparator + answers[i];
+      if (i < 4 || !items[i].problem) {
+        EXPECT_EQ(items[i].answer.value_or(""), answer);
+        EXPECT_FALSE(items[i].problem) << *items[i].problem;
+      } else {
+        EXPECT_EQ(*items[i].problem, "已停止：未等到平台的应答页面");
+      }
     }
-    // The 50 + 50 + 20 cards of product 1 are gone after three passes; one more finds none.
-    if (pass == 5) QTimer::singleShot(0, c.stop, &QPushButton::click);
+    EXPECT_EQ(c.status->text(), QStringLiteral("已停止删除"));
+    // The page's confirmation and answer boxes were all pressed.
+    EXPECT_TRUE(harness::wait_until([] { return QApplication::activeModalWidget() == nullptr; }, 3000));
+    EXPECT_TRUE(ctx_->main_browser()->input_enabled());
   });
-  ASSERT_TRUE(run_until_finished(w));
-  EXPECT_EQ(passes, (QList<int>{1, 2, 3, 4, 5}));
-  EXPECT_EQ(w->stop_flag(), 5);
-  EXPECT_TRUE(c.start->isEnabled());
-  EXPECT_FALSE(c.stop->isEnabled());
-  // The stop ends the wait for the last pass's answer (on a slow line still on its way).
-  EXPECT_TRUE(harness::wait_until([] { return deletions().size() == 5; }, 5000));
-  EXPECT_EQ(stock(1), 0);
-  EXPECT_EQ(stock(2), 120);
-  EXPECT_EQ(deletions(), (QList<int>{50, 50, 20, 0, 0}));
-  // The journal: one item per pass, each with the page's question and answer (the last
-  // one's answer unless the stop came first).
-  const auto runs = journal_runs();
-  ASSERT_EQ(runs.size(), 1u);
-  EXPECT_EQ(runs[0].tool, "删除卡密库存");
-  EXPECT_EQ(runs[0].ending, "stopped");
-  const auto items = store_->items(runs[0].id, {}, 0, 10);
-  ASSERT_EQ(items.size(), 5u);
-  const char* answers[] = {"成功删除50张卡密！", "成功删除50张卡密！", "成功删除20张卡密！", "请先选择要删除的卡密！",
-                           "请先选择要删除的卡密！"};
-  for (std::size_t i = 0; i < 5; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(items[i].key, "第" + std::to_string(i + 1) + "次");
-    EXPECT_EQ(items[i].detail, std::string(kDemoRoot) + "/SelfProduct/ProductCardList.aspx?PID=1");
-    const std::string answer = std::string("确定要删除选中的卡密吗？") + tools::journal::kAnswerSeparator + answers[i];
-    if (i < 4 || !items[i].problem) {
-      EXPECT_EQ(items[i].answer.value_or(""), answer);
-      EXPECT_FALSE(items[i].problem) << *items[i].problem;
-    } else {
-      EXPECT_EQ(*items[i].problem, "已停止：未等到平台的应答页面");
-    }
-  }
-  EXPECT_EQ(c.status->text(), QStringLiteral("已停止删除"));
-  // The page's confirmation and answer boxes were all pressed.
-  EXPECT_TRUE(harness::wait_until([] { return QApplication::activeModalWidget() == nullptr; }, 3000));
-  EXPECT_TRUE(ctx_->main_browser()->input_enabled());
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, StockDeletionOnLine, ::testing::Values(kFast, kSlow),
+INSTANTIATE_TEST_SUITE_P(Lines, StockDeletionOnLine, ::testing::Values(Line{"FastBothModes", 0, 0, true}, kSlow),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StockDeletion, StopActsWithinOneStep) {
