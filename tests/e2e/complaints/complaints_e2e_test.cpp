@@ -207,58 +207,61 @@ TEST_F(Complaints, OneComplaintIsTreatedThenTheWindowClosesAndTheBrowserWindowRe
 struct Line {
   const char* name;
   int latency_ms, jitter_ms;
+  bool both_modes = false;  // the work paced, then in fast mode: the same records
 };
 
 class ComplaintsOnALine : public Complaints, public ::testing::WithParamInterface<Line> {};
 
 TEST_P(ComplaintsOnALine, OnePressWithAllTickedTreatsThreeComplaintsWithTheSameReply) {
-  add(3);
-  set_latency(GetParam().latency_ms, GetParam().jitter_ms);
-  ComplaintWindow* w = open();
-  ASSERT_NE(w, nullptr);
-  const auto& c = w->controls();
-  tick(c.all);
-  EXPECT_TRUE(c.all->isChecked());
-  EXPECT_FALSE(c.current->isChecked());
-  c.reply->setPlainText(QStringLiteral("统一回复"));
-  QStringList texts, captions;
-  QList<int> detail_lines;
-  QObject::connect(w, &ComplaintWindow::status_text_changed, [&](const QString& t) {
-    texts << t;
-    captions << c.process->text();
-    detail_lines << lines(c.details);
+  paced_and_fast(GetParam().both_modes, 0.2, [&] {
+    add(3);
+    set_latency(GetParam().latency_ms, GetParam().jitter_ms);
+    ComplaintWindow* w = open();
+    ASSERT_NE(w, nullptr);
+    const auto& c = w->controls();
+    tick(c.all);
+    EXPECT_TRUE(c.all->isChecked());
+    EXPECT_FALSE(c.current->isChecked());
+    c.reply->setPlainText(QStringLiteral("统一回复"));
+    QStringList texts, captions;
+    QList<int> detail_lines;
+    QObject::connect(w, &ComplaintWindow::status_text_changed, [&](const QString& t) {
+      texts << t;
+      captions << c.process->text();
+      detail_lines << lines(c.details);
+    });
+    QPointer<ComplaintWindow> guard(w);
+    // One F1 in the reply box.
+    c.reply->setFocus();
+    post_f1(c.reply);
+    ASSERT_TRUE(harness::wait_until([&] { return gone(guard); }, 60000));
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("当前共3个投诉,正在处理第2个投诉"),
+                                  QStringLiteral("当前共3个投诉,正在处理第3个投诉"), QStringLiteral("投诉处理完毕！")}));
+    // The caption counts through the run; the details box grew by five lines per complaint.
+    EXPECT_EQ(captions.mid(0, 2), (QStringList{QStringLiteral("全部处理中(1/3)"), QStringLiteral("全部处理中(2/3)")}));
+    EXPECT_EQ(detail_lines.mid(0, 2), (QList<int>{10, 15}));
+    EXPECT_EQ(replies(), (QList<QStringList>{{QStringLiteral("统一回复")}, {QStringLiteral("统一回复")},
+                                             {QStringLiteral("统一回复")}}));
+    EXPECT_TRUE(ctx_->host()->isVisible());
+    // The journal: one item per complaint, keyed by its link, with the reply and the
+    // platform's answer.
+    std::vector<tools::journal::ItemRow> items;
+    const auto run = last_run(&items);
+    ASSERT_TRUE(run.has_value());
+    EXPECT_EQ(run->tool, "投诉批量处理");
+    EXPECT_EQ(run->ending, "finished");
+    EXPECT_EQ(run->items_todo, 3);
+    ASSERT_EQ(items.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(items[i].key, "OnlineServiceTreat.aspx?ID=" + std::to_string(1001 + i));
+      EXPECT_EQ(items[i].detail, "统一回复");
+      EXPECT_EQ(items[i].answer.value_or(""), "处理成功！");
+      EXPECT_FALSE(items[i].problem) << *items[i].problem;
+    }
   });
-  QPointer<ComplaintWindow> guard(w);
-  // One F1 in the reply box.
-  c.reply->setFocus();
-  post_f1(c.reply);
-  ASSERT_TRUE(harness::wait_until([&] { return gone(guard); }, 60000));
-  EXPECT_EQ(texts, (QStringList{QStringLiteral("当前共3个投诉,正在处理第2个投诉"),
-                                QStringLiteral("当前共3个投诉,正在处理第3个投诉"), QStringLiteral("投诉处理完毕！")}));
-  // The caption counts through the run; the details box grew by five lines per complaint.
-  EXPECT_EQ(captions.mid(0, 2), (QStringList{QStringLiteral("全部处理中(1/3)"), QStringLiteral("全部处理中(2/3)")}));
-  EXPECT_EQ(detail_lines.mid(0, 2), (QList<int>{10, 15}));
-  EXPECT_EQ(replies(), (QList<QStringList>{{QStringLiteral("统一回复")}, {QStringLiteral("统一回复")},
-                                           {QStringLiteral("统一回复")}}));
-  EXPECT_TRUE(ctx_->host()->isVisible());
-  // The journal: one item per complaint, keyed by its link, with the reply and the
-  // platform's answer.
-  std::vector<tools::journal::ItemRow> items;
-  const auto run = last_run(&items);
-  ASSERT_TRUE(run.has_value());
-  EXPECT_EQ(run->tool, "投诉批量处理");
-  EXPECT_EQ(run->ending, "finished");
-  EXPECT_EQ(run->items_todo, 3);
-  ASSERT_EQ(items.size(), 3u);
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(items[i].key, "OnlineServiceTreat.aspx?ID=" + std::to_string(1001 + i));
-    EXPECT_EQ(items[i].detail, "统一回复");
-    EXPECT_EQ(items[i].answer.value_or(""), "处理成功！");
-    EXPECT_FALSE(items[i].problem) << *items[i].problem;
-  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, ComplaintsOnALine, ::testing::Values(Line{"Fast", 0, 0}, Line{"Slow", 450, 100}),
+INSTANTIATE_TEST_SUITE_P(Lines, ComplaintsOnALine, ::testing::Values(Line{"FastBothModes", 0, 0, true}, Line{"Slow", 450, 100}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Pages that do not come: the list at the opening, a complaint's page in a run over all

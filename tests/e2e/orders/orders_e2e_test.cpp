@@ -118,57 +118,61 @@ TEST_F(Orders, TheWindowOpensIdleWithTheDesignedControls) {
 struct Line {
   const char* name;
   int latency_ms, jitter_ms;
+  bool both_modes = false;  // the work paced, then in fast mode: the same records but the
+                            // count of cycles the stop let begin
 };
 
 class OrdersOnALine : public Orders, public ::testing::WithParamInterface<Line> {};
 
 TEST_P(OrdersOnALine, TheFirstCycleComesOneIntervalAfterStartAndTreatsEveryListedOrder) {
-  add(3);
-  OrdersWindow* w = open();
-  ASSERT_NE(w, nullptr);
-  set_latency(GetParam().latency_ms, GetParam().jitter_ms);
-  platform::set_wait_scale(0.05);  // interval 500 ms
-  QElapsedTimer clock;
-  qint64 first_at = -1;
-  QObject::connect(w, &OrdersWindow::cycle_started, [&] {
-    if (first_at < 0) first_at = clock.elapsed();
-  });
-  clock.start();
-  QTest::mouseClick(w->controls().start, Qt::LeftButton);
-  EXPECT_FALSE(w->controls().start->isEnabled());
-  EXPECT_TRUE(w->controls().stop->isEnabled());
-  EXPECT_EQ(w->timer()->interval(), 500);
-  EXPECT_EQ(w->cycles(), 0);
-  ASSERT_TRUE(cycles_done(w, 1));
-  EXPECT_GE(first_at, 450);
-  QTest::mouseClick(w->controls().stop, Qt::LeftButton);
-  EXPECT_FALSE(w->timer()->isActive());
-  EXPECT_TRUE(w->controls().start->isEnabled());
-  EXPECT_FALSE(w->controls().stop->isEnabled());
-  const QJsonArray t = treatments_once(1);
-  ASSERT_GE(t.size(), 1);
-  EXPECT_EQ(orders_of(t[0]), (QStringList{"M20240001", "M20240002", "M20240003"}));
-  EXPECT_EQ(t[0].toObject()["radio"].toString(), "RadioButton2");
-  EXPECT_EQ(t[0].toObject()["status"].toString(), QStringLiteral("处理中"));
-  EXPECT_EQ(t[0].toObject()["message"].toString(),
-            QStringLiteral("亲！您好，你的订单正在处理中！请稍后哦，我们正在给您发货！"));
-  // "Manual" reloaded the list once per cycle (a cycle under way finishes first).
-  ASSERT_TRUE(harness::wait_until([&] { return !w->cycle_running(); }, 10000));
-  EXPECT_GE(w->cycles(), 1);
-  EXPECT_EQ(harness::demo_state()["order_manual_reloads"].toInt(), w->cycles());
-  // Each order was treated once, by the first cycle; its journal item holds the answer.
-  EXPECT_EQ(treatments().size(), 1);
-  std::vector<tools::journal::ItemRow> items;
-  ASSERT_TRUE(last_run(&items).has_value());
-  ASSERT_GE(items.size(), 1u);
-  EXPECT_EQ(items[0].answer.value_or(""), "批量处理成功！共处理3个订单。");
-  EXPECT_FALSE(items[0].problem) << *items[0].problem;
-  EXPECT_TRUE(w->controls().status->text().endsWith(QStringLiteral("检查完毕：勾选3个订单，已提交批量处理")) ||
-              w->cycles() > 1)
-      << w->controls().status->text().toStdString();
+  paced_and_fast(GetParam().both_modes, 0.05, [&] {
+    add(3);
+    OrdersWindow* w = open();
+    ASSERT_NE(w, nullptr);
+    set_latency(GetParam().latency_ms, GetParam().jitter_ms);
+    platform::set_wait_scale(0.05);  // interval 500 ms
+    QElapsedTimer clock;
+    qint64 first_at = -1;
+    QObject::connect(w, &OrdersWindow::cycle_started, [&] {
+      if (first_at < 0) first_at = clock.elapsed();
+    });
+    clock.start();
+    QTest::mouseClick(w->controls().start, Qt::LeftButton);
+    EXPECT_FALSE(w->controls().start->isEnabled());
+    EXPECT_TRUE(w->controls().stop->isEnabled());
+    EXPECT_EQ(w->timer()->interval(), 500);
+    EXPECT_EQ(w->cycles(), 0);
+    ASSERT_TRUE(cycles_done(w, 1));
+    EXPECT_GE(first_at, 450);
+    QTest::mouseClick(w->controls().stop, Qt::LeftButton);
+    EXPECT_FALSE(w->timer()->isActive());
+    EXPECT_TRUE(w->controls().start->isEnabled());
+    EXPECT_FALSE(w->controls().stop->isEnabled());
+    const QJsonArray t = treatments_once(1);
+    ASSERT_GE(t.size(), 1);
+    EXPECT_EQ(orders_of(t[0]), (QStringList{"M20240001", "M20240002", "M20240003"}));
+    EXPECT_EQ(t[0].toObject()["radio"].toString(), "RadioButton2");
+    EXPECT_EQ(t[0].toObject()["status"].toString(), QStringLiteral("处理中"));
+    EXPECT_EQ(t[0].toObject()["message"].toString(),
+              QStringLiteral("亲！您好，你的订单正在处理中！请稍后哦，我们正在给您发货！"));
+    // "Manual" reloaded the list once per cycle (a cycle under way finishes first).
+    ASSERT_TRUE(harness::wait_until([&] { return !w->cycle_running(); }, 10000));
+    EXPECT_GE(w->cycles(), 1);
+    EXPECT_EQ(harness::demo_state()["order_manual_reloads"].toInt(), w->cycles());
+    // Each order was treated once, by the first cycle; its journal item holds the answer.
+    EXPECT_EQ(treatments().size(), 1);
+    std::vector<tools::journal::ItemRow> items;
+    ASSERT_TRUE(last_run(&items).has_value());
+    ASSERT_GE(items.size(), 1u);
+    EXPECT_EQ(items[0].answer.value_or(""), "批量处理成功！共处理3个订单。");
+    EXPECT_FALSE(items[0].problem) << *items[0].problem;
+    EXPECT_TRUE(w->controls().status->text().endsWith(QStringLiteral("检查完毕：勾选3个订单，已提交批量处理")) ||
+                w->cycles() > 1)
+        << w->controls().status->text().toStdString();
+  }, {"order_manual_reloads"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, OrdersOnALine, ::testing::Values(Line{"Fast", 0, 0}, Line{"Slow", 200, 50}),
+INSTANTIATE_TEST_SUITE_P(Lines, OrdersOnALine, ::testing::Values(Line{"FastBothModes", 0, 0, true}, Line{"Slow", 200, 50}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Pages that do not come in the first cycle: the cycle is not done and recorded, the
