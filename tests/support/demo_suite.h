@@ -209,8 +209,6 @@ class DemoSuite : public ::testing::Test {
   }
 
   // ---- The same work paced and in fast mode
-  // The modes a case runs its work in: paced, and then fast when both.
-  static std::vector<bool> modes(bool both) { return both ? std::vector<bool>{false, true} : std::vector<bool>{false}; }
   // Before the work in a mode: fast mode on or off, a data directory of the mode's own (each
   // mode's journal stands alone), the clock started. The case shapes (resets) the demo.
   void begin_mode(bool fast) {
@@ -242,7 +240,7 @@ class DemoSuite : public ::testing::Test {
   template <class Work>
   void paced_and_fast(bool both, double wait_scale, Work&& work, const QStringList& drop = {}) {
     std::vector<ModeRun> done;
-    for (const bool fast : modes(both)) {
+    for (const bool fast : both ? std::vector<bool>{false, true} : std::vector<bool>{false}) {
       SCOPED_TRACE(fast ? "fast mode" : "paced");
       if (fast) {
         ASSERT_TRUE(close_windows<Windows...>());

@@ -302,11 +302,7 @@ TEST_F(Templates, ChoosingFillsTheListsFromTheTemplatePageAndCodeSelectionsRunNo
 }
 
 TEST_P(TemplatesOnLine, ApplyingSetsEveryProductAsChosen) {
-  std::vector<harness::ModeRun> done;
-  for (const bool fast : modes(GetParam().both_modes)) {
-    SCOPED_TRACE(fast ? "fast mode" : "paced");
-    begin_mode(fast);
-    platform::set_wait_scale(kWalkScale);
+  paced_and_fast(GetParam().both_modes, kWalkScale, [&] {
     // Two pages (2 + 1 products): links 1, 2, 3 and 3 again.
     ASSERT_TRUE(harness::shape_list(demo(), 3, 0, 2));
     TemplatesWindow* w = open_window();
@@ -375,10 +371,7 @@ TEST_P(TemplatesOnLine, ApplyingSetsEveryProductAsChosen) {
       EXPECT_EQ(QString::fromStdString(runs[0].items[i].detail), u("接口直冲 / 腾讯游戏 / 腾讯游戏-接口直冲模版B"));
       EXPECT_FALSE(runs[0].items[i].problem) << *runs[0].items[i].problem;
     }
-    done.push_back(end_mode());
-    w->close();
-  }
-  harness::expect_same_results(done);
+  });
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, TemplatesOnLine,
