@@ -126,6 +126,7 @@ void press_box(int tries) {
 ToolRun::ToolRun(QWidget* owner, platform::BrowserView* browser)
     : owner_(owner), window_(qobject_cast<ToolWindow*>(owner)), browser_(browser), fast_(RunMode::fast()) {
   if (window_) ++window_->runs_;
+  since_action_.start();
   if (fast_) watch_boxes_of(browser);
 }
 
@@ -177,9 +178,18 @@ bool ToolRun::waited(int ms, bool blocking) {
   return alive();
 }
 
-bool ToolRun::wait(int ms) { return waited(fast_ && ms > kFastFloorMs ? kFastFloorMs : ms, false); }
+int ToolRun::wait_length(int ms) const {
+  if (!fast_) return ms;
+  // The elapsed time in the steps' time (tests shorten the waits with the wait scale).
+  const double scale = platform::wait_scale();
+  const qint64 since = scale > 0 ? std::llround(since_action_.elapsed() / scale) : kFastFloorMs;
+  const qint64 floor_left = kFastFloorMs - since;
+  return static_cast<int>(std::clamp<qint64>(floor_left, 0, ms));
+}
 
-bool ToolRun::pause(int ms) { return waited(fast_ && ms > kFastFloorMs ? kFastFloorMs : ms, true); }
+bool ToolRun::wait(int ms) { return waited(wait_length(ms), false); }
+
+bool ToolRun::pause(int ms) { return waited(wait_length(ms), true); }
 
 bool ToolRun::hold(int ms) { return waited(ms, false); }
 
@@ -241,6 +251,7 @@ Arrival ToolRun::wait_for(int ms, const PageMark& mark, const Expect& expect, Ki
   const QPointer<platform::BrowserView> view = browser ? browser : browser_.data();
   QElapsedTimer since_action;  // the action has just returned
   since_action.start();
+  since_action_.start();
   watch_boxes_of(view);
   // Paced: the prescribed wait first. Fast: the floor, then the page as soon as it is
   // there and quiet (no load in progress, no message box open).
