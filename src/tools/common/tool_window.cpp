@@ -116,6 +116,12 @@ void ToolWindow::closeEvent(QCloseEvent* event) {
 }
 
 namespace {
+// The last page-changing action of any run (the floor runs from it; invalid: none yet).
+QElapsedTimer& since_action() {
+  static QElapsedTimer clock;
+  return clock;
+}
+
 // Presses the box that just opened, trying again shortly while it is not shown yet.
 void press_box(int tries) {
   if (page::confirm_tick() || tries <= 0) return;
@@ -126,7 +132,6 @@ void press_box(int tries) {
 ToolRun::ToolRun(QWidget* owner, platform::BrowserView* browser)
     : owner_(owner), window_(qobject_cast<ToolWindow*>(owner)), browser_(browser), fast_(RunMode::fast()) {
   if (window_) ++window_->runs_;
-  since_action_.start();
   if (fast_) watch_boxes_of(browser);
 }
 
@@ -182,7 +187,8 @@ int ToolRun::wait_length(int ms) const {
   if (!fast_) return ms;
   // The elapsed time in the steps' time (tests shorten the waits with the wait scale).
   const double scale = platform::wait_scale();
-  const qint64 since = scale > 0 ? std::llround(since_action_.elapsed() / scale) : kFastFloorMs;
+  const QElapsedTimer& last = since_action();
+  const qint64 since = last.isValid() && scale > 0 ? std::llround(last.elapsed() / scale) : kFastFloorMs;
   const qint64 floor_left = kFastFloorMs - since;
   return static_cast<int>(std::clamp<qint64>(floor_left, 0, ms));
 }
@@ -251,7 +257,7 @@ Arrival ToolRun::wait_for(int ms, const PageMark& mark, const Expect& expect, Ki
   const QPointer<platform::BrowserView> view = browser ? browser : browser_.data();
   QElapsedTimer since_action;  // the action has just returned
   since_action.start();
-  since_action_.start();
+  tools::since_action().start();
   watch_boxes_of(view);
   // Paced: the prescribed wait first. Fast: the floor, then the page as soon as it is
   // there and quiet (no load in progress, no message box open).

@@ -8,7 +8,6 @@
 // returns. The run also owns the browser's input gate: taken off by the run, it comes
 // back however the run ends.
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -75,8 +74,8 @@ class ToolRun {
 
   // The waits of the steps. False when the run is to end now: the window was closed or
   // is gone (the caller then returns without touching the window). In fast mode a step's
-  // wait only keeps the floor (kFastFloorMs) since the run's last page-changing action (a
-  // wait_for) or its start: steps that only fill a page do not add a floor of their own.
+  // wait only keeps the floor (kFastFloorMs) since the last page-changing action (a
+  // wait_for) of any run: steps that only fill a page do not add a floor of their own.
   bool wait(int ms);   // responsive: every event is processed
   bool pause(int ms);  // blocking: user input waits until the pause is over
   // How long wait(ms) or pause(ms) would last if it began now.
@@ -145,7 +144,6 @@ class ToolRun {
   QString last_problem_;
   bool login_expired_ = false;
   bool fast_ = false;
-  QElapsedTimer since_action_;  // the last page-changing action (or the run's start)
   QObject* box_watch_ = nullptr;  // fast mode: confirms the run's boxes as they open
   std::vector<QPointer<platform::BrowserView>> box_browsers_;
 };
