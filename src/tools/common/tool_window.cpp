@@ -116,6 +116,12 @@ void ToolWindow::closeEvent(QCloseEvent* event) {
 }
 
 namespace {
+// The last page-changing action of any run (the floor runs from it; invalid: none yet).
+QElapsedTimer& since_action() {
+  static QElapsedTimer clock;
+  return clock;
+}
+
 // Presses the box that just opened, trying again shortly while it is not shown yet.
 void press_box(int tries) {
   if (page::confirm_tick() || tries <= 0) return;
@@ -177,9 +183,19 @@ bool ToolRun::waited(int ms, bool blocking) {
   return alive();
 }
 
-bool ToolRun::wait(int ms) { return waited(fast_ && ms > kFastFloorMs ? kFastFloorMs : ms, false); }
+int ToolRun::wait_length(int ms) const {
+  if (!fast_) return ms;
+  // The elapsed time in the steps' time (tests shorten the waits with the wait scale).
+  const double scale = platform::wait_scale();
+  const QElapsedTimer& last = since_action();
+  const qint64 since = last.isValid() && scale > 0 ? std::llround(last.elapsed() / scale) : kFastFloorMs;
+  const qint64 floor_left = kFastFloorMs - since;
+  return static_cast<int>(std::clamp<qint64>(floor_left, 0, ms));
+}
 
-bool ToolRun::pause(int ms) { return waited(fast_ && ms > kFastFloorMs ? kFastFloorMs : ms, true); }
+bool ToolRun::wait(int ms) { return waited(wait_length(ms), false); }
+
+bool ToolRun::pause(int ms) { return waited(wait_length(ms), true); }
 
 bool ToolRun::hold(int ms) { return waited(ms, false); }
 
@@ -241,6 +257,7 @@ Arrival ToolRun::wait_for(int ms, const PageMark& mark, const Expect& expect, Ki
   const QPointer<platform::BrowserView> view = browser ? browser : browser_.data();
   QElapsedTimer since_action;  // the action has just returned
   since_action.start();
+  tools::since_action().start();
   watch_boxes_of(view);
   // Paced: the prescribed wait first. Fast: the floor, then the page as soon as it is
   // there and quiet (no load in progress, no message box open).

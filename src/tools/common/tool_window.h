@@ -74,9 +74,12 @@ class ToolRun {
 
   // The waits of the steps. False when the run is to end now: the window was closed or
   // is gone (the caller then returns without touching the window). In fast mode a step's
-  // wait lasts no longer than the floor (kFastFloorMs).
+  // wait only keeps the floor (kFastFloorMs) since the last page-changing action (a
+  // wait_for) of any run: steps that only fill a page do not add a floor of their own.
   bool wait(int ms);   // responsive: every event is processed
   bool pause(int ms);  // blocking: user input waits until the pause is over
+  // How long wait(ms) or pause(ms) would last if it began now.
+  int wait_length(int ms) const;
   // A wait the user set (not pacing): as long in fast mode as in paced mode.
   bool hold(int ms);
   // The run goes in fast mode (the mode in force when it began).
