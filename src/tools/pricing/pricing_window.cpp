@@ -226,7 +226,13 @@ void PricingWindow::start_run() {
     // the list is done.
     PageMark mark = run.mark();
     snap.attach_page(browser);
-    if (!snap.click_titled_link(gbk(kStockLink), cursor_.row())) {
+    bool clicked = snap.click_titled_link(gbk(kStockLink), cursor_.row());
+    if (!clicked && run.alive() && !ended_ && browser && run.look(PageMark{}, list_again()) == Arrival::arrived) {
+      // A page call a busy engine did not answer in time is no end of the list: once more.
+      snap.attach_page(browser);
+      clicked = snap.click_titled_link(gbk(kStockLink), cursor_.row());
+    }
+    if (!clicked) {
       if (!run.alive() || ended_ || !browser) return;
       if (count_ == 0)  // not even a first row: not the list meant
         return end_run(Arrival::arrived, QStringLiteral("页面上没有“增加地区库存”链接，定价结束"));
