@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "demo_bench.h"
@@ -109,6 +110,28 @@ class Sampler {
                 to.memory.engine_pss_kb - from->memory.engine_pss_kb, to.memory.fds - from->memory.fds,
                 to.db - from->db, to.at > from->at ? double(to.db - from->db) / (to.at - from->at) : 0.0, unit,
                 to.wal, largest_wal());
+    // Two samples are at the mercy of the noise (the engine's share of the pages it shares
+    // with this process changes with every process on the machine): the fitted line over
+    // every sample from the warm-up on says whether memory keeps climbing.
+    auto trend = [&](long bench::ProcessMemory::*field) {
+      double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+      for (const Sample& s : samples_) {
+        if (s.at < warm) continue;
+        const double x = s.at, y = double(s.memory.*field);
+        n += 1, sx += x, sy += y, sxx += x * x, sxy += x * y;
+      }
+      const double d = n * sxx - sx * sx;
+      const double slope = n > 1 && d != 0 ? (n * sxy - sx * sy) / d : 0.0;  // KB per unit
+      const double mean = n > 0 ? sy / n : 0.0;
+      const double span = double(to.at - from->at);
+      return std::pair<double, double>{slope * span, mean > 0 ? slope * span / mean * 100 : 0.0};
+    };
+    const auto pss = trend(&bench::ProcessMemory::main_pss_kb);
+    const auto priv = trend(&bench::ProcessMemory::main_private_kb);
+    const auto engine = trend(&bench::ProcessMemory::engine_pss_kb);
+    std::printf("fitted trend %s %d -> %d: main PSS %+.0f KB (%+.1f%%), main private %+.0f KB (%+.1f%%), engine "
+                "%+.0f KB (%+.1f%%)\n",
+                unit, from->at, to.at, pss.first, pss.second, priv.first, priv.second, engine.first, engine.second);
   }
   long largest_wal() const {
     long m = 0;
