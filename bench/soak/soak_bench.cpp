@@ -80,8 +80,9 @@ class Sampler {
     s.boxes = count_rows(journal_, "boxes");
     s.widgets = static_cast<int>(QApplication::allWidgets().size());
     samples_.push_back(s);
-    std::printf("%7d %8.1f %10ld %10ld %11ld %4d %5d %10ld %10ld %8lld %8lld %7d\n", s.at, s.seconds,
-                s.memory.main_pss_kb, s.memory.main_private_kb, s.memory.engine_pss_kb, s.memory.engine_processes,
+    std::printf("%7d %8.1f %10ld %10ld %9ld %11ld %4d %5d %10ld %10ld %8lld %8lld %7d\n", s.at, s.seconds,
+                s.memory.main_pss_kb, s.memory.main_private_kb, s.memory.main_heap_kb, s.memory.engine_pss_kb,
+                s.memory.engine_processes,
                 s.memory.fds, s.db, s.wal, s.items, s.boxes, s.widgets);
     std::fflush(stdout);
   }
@@ -89,8 +90,8 @@ class Sampler {
     // The accessibility bridge (an AT-SPI bus with QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1) keeps
     // an interface per widget shown: the figures differ with it.
     std::printf("accessibility %s\n", QAccessible::isActive() ? "on" : "off");
-    std::printf("%7s %8s %10s %10s %11s %4s %5s %10s %10s %8s %8s %7s\n", unit, "s", "main PSS", "main priv",
-                "engine PSS", "proc", "fds", "db B", "wal B", "items", "boxes", "widgets");
+    std::printf("%7s %8s %10s %10s %9s %11s %4s %5s %10s %10s %8s %8s %7s\n", unit, "s", "main PSS", "main priv",
+                "main heap", "engine PSS", "proc", "fds", "db B", "wal B", "items", "boxes", "widgets");
   }
   // Growth from the first sample at or after warm to the last.
   void summary(int warm, const char* unit) const {
@@ -128,10 +129,12 @@ class Sampler {
     };
     const auto pss = trend(&bench::ProcessMemory::main_pss_kb);
     const auto priv = trend(&bench::ProcessMemory::main_private_kb);
+    const auto heap = trend(&bench::ProcessMemory::main_heap_kb);
     const auto engine = trend(&bench::ProcessMemory::engine_pss_kb);
-    std::printf("fitted trend %s %d -> %d: main PSS %+.0f KB (%+.1f%%), main private %+.0f KB (%+.1f%%), engine "
-                "%+.0f KB (%+.1f%%)\n",
-                unit, from->at, to.at, pss.first, pss.second, priv.first, priv.second, engine.first, engine.second);
+    std::printf("fitted trend %s %d -> %d: main PSS %+.0f KB (%+.1f%%), main private %+.0f KB (%+.1f%%), main heap "
+                "%+.0f KB (%+.1f%%), engine %+.0f KB (%+.1f%%)\n",
+                unit, from->at, to.at, pss.first, pss.second, priv.first, priv.second, heap.first, heap.second,
+                engine.first, engine.second);
   }
   long largest_wal() const {
     long m = 0;
