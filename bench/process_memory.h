@@ -1,7 +1,8 @@
 #pragma once
 // Memory and files of the application's processes, read from /proc: the proportional set
 // size of this process and of the browser engine's processes (its descendants, the demo
-// server left out), and this process's open file descriptors.
+// server left out), and this process's open file descriptors; and this process's heap in
+// use, from the allocator (free of the page sharing that moves the proportional sizes).
 
 #include <QByteArray>
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QList>
 #include <QString>
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -60,6 +62,7 @@ inline int child_named(const char* name) {
 struct ProcessMemory {
   long main_pss_kb = 0;      // this process
   long main_private_kb = 0;  // … its pages shared with no other process
+  long main_heap_kb = 0;     // … its heap in use (every malloc arena and mapped block)
   long engine_pss_kb = 0;    // the engine's processes
   int engine_processes = 0;
   int fds = 0;               // open by this process
@@ -70,6 +73,8 @@ inline ProcessMemory process_memory(int other) {
   ProcessMemory m;
   m.main_pss_kb = rollup_kb(getpid(), "Pss:");
   m.main_private_kb = rollup_kb(getpid(), "Private_Clean:") + rollup_kb(getpid(), "Private_Dirty:");
+  const struct mallinfo2 heap = mallinfo2();
+  m.main_heap_kb = static_cast<long>((heap.uordblks + heap.hblkhd) / 1024);
   std::vector<int> skip = other > 0 ? process_tree(other) : std::vector<int>{};
   for (int pid : process_tree(getpid())) {
     if (pid == getpid()) continue;

@@ -243,7 +243,7 @@ TEST(RunLife, EndsAsClosedOnDestructionAndAsApplicationEndedWhenTheShellGoes) {
 // Another program holding the journal: a writer's lock for a few seconds delays the writes
 // and loses nothing; held longer than two busy time-outs, recording stops, says so once, and
 // the run is marked as incomplete once the file is free again. A reader that keeps its read
-// open lets the log grow; it shrinks back when the run ends after the reader let go.
+// open lets the log grow; it shrinks back once the reader lets go.
 TEST(RunLife, AJournalHeldByAnotherProgramLosesNothingOrSaysWhereItsRecordStops) {
   struct Hold {
     int writer_ms;  // an open write transaction of another connection
@@ -295,25 +295,39 @@ TEST(RunLife, AJournalHeldByAnotherProgramLosesNothingOrSaysWhereItsRecordStops)
     }
   }
 
-  // A reader that keeps its read open: the log grows past its limit meanwhile, and is
-  // emptied when the run ends after the reader let go.
+  // Another program that keeps its read open while a long run goes on: the log grows past
+  // its limit meanwhile; once the reader lets go it is folded back and cut to its limit
+  // while the run still goes on, and emptied when the run ends; no item is lost.
   QTemporaryDir dir;
   const std::string data = data_dir_of(dir);
   const std::string path = tools::journal::journal_file(data);
+  const QString wal = QString::fromStdString(path + "-wal");
+  constexpr qint64 kLimit = 1 << 20;
   JRun run(data, "读", nullptr, {}, {});
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-  sqlite3_exec(db, "BEGIN; SELECT count(*) FROM items;", nullptr, nullptr, nullptr);
   const QString detail(2000, QChar(u'x'));
-  for (int i = 0; i < 1500; ++i) {
-    run.begin_item(QString::number(i), detail);
-  }
-  EXPECT_GT(QFileInfo(QString::fromStdString(path + "-wal")).size(), 1 << 20);
-  sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-  sqlite3_close(db);
+  auto add = [&](int from, int to) {
+    for (int i = from; i < to; ++i) run.begin_item(QString::number(i), detail);
+  };
+  add(0, 10);
+  QProcess reader_process;
+  reader_process.setProgram(QStringLiteral(TESSARO_JOURNAL_WRITER));
+  reader_process.setArguments({QStringLiteral("--read"), QString::fromStdString(data)});
+  reader_process.start();
+  ASSERT_TRUE(reader_process.waitForStarted());
+  QByteArray said;
+  ASSERT_TRUE(wait_until([&] { return (said += reader_process.readAllStandardOutput()).contains('\n'); }, 10000));
+  EXPECT_EQ(said.trimmed().toStdString(), "holding 10");
+  add(10, 1500);
+  EXPECT_GT(QFileInfo(wal).size(), kLimit);
+  reader_process.write("\n");
+  ASSERT_TRUE(reader_process.waitForFinished(10000));
+  EXPECT_TRUE(reader_process.readAllStandardOutput().contains("released"));
+  add(1500, 1510);
+  EXPECT_LE(QFileInfo(wal).size(), kLimit);
+  EXPECT_EQ(reader(dir)->item_count(run.id(), {}), 1510);
   run.end(Ending::finished);
-  EXPECT_EQ(QFileInfo(QString::fromStdString(path + "-wal")).size(), 0);
-  EXPECT_EQ(reader(dir)->item_count(run.id(), {}), 1500);
+  EXPECT_EQ(QFileInfo(wal).size(), 0);
+  EXPECT_EQ(reader(dir)->item_count(run.id(), {}), 1510);
 }
 
 // A journal.db that cannot be used: the run goes on unrecorded, says why in one line, the
