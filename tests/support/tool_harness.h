@@ -134,6 +134,15 @@ inline QString spoken_name(QObject* o) {
   return a ? a->text(QAccessible::Name) : QString();
 }
 
+// The objects the application holds: every top-level widget with its descendants, and the
+// application object's children. A count that rises with every cycle of a long run is
+// something made per cycle and never freed.
+inline int object_census() {
+  int n = 0;
+  for (QWidget* w : QApplication::topLevelWidgets()) n += 1 + static_cast<int>(w->findChildren<QObject*>().size());
+  return n + static_cast<int>(qApp->findChildren<QObject*>().size());
+}
+
 // A click on a check box's indicator (its middle may lie beyond its text).
 inline void tick(QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2)); }
 

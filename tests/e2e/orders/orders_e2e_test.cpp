@@ -374,13 +374,19 @@ TEST_F(Orders, BoxesAlreadyTickedAreToggledOff) {
 TEST_F(Orders, AnEmptyListStillOpensTheBatchAndThePlatformsRefusalEndsTheCycle) {
   OrdersWindow* w = open();
   ASSERT_NE(w, nullptr);
-  QList<int> ticked;
-  QObject::connect(w, &OrdersWindow::cycle_finished, [&](int n) { ticked << n; });
+  QList<int> ticked, objects;
+  QObject::connect(w, &OrdersWindow::cycle_finished, [&](int n) {
+    ticked << n;
+    objects << harness::object_census();
+  });
   QTest::mouseClick(w->controls().start, Qt::LeftButton);
   ASSERT_TRUE(cycles_done(w, 3));
   QTest::mouseClick(w->controls().stop, Qt::LeftButton);
   ASSERT_TRUE(harness::wait_until([&] { return !w->cycle_running(); }));
   EXPECT_EQ(ticked, (QList<int>{0, 0, 0}));
+  // A watch runs all day: a cycle and its message box leave no object behind.
+  ASSERT_EQ(objects.size(), 3);
+  EXPECT_EQ(objects[2], objects[1]) << objects[0];
   EXPECT_EQ(treatments().size(), 0);
   EXPECT_GE(harness::demo_state()["order_batch_refusals"].toInt(), 3);
   // No batch form came, so there was nothing to confirm: the cycle is done, with the
