@@ -109,8 +109,15 @@ TEST_F(Publishing, ThreeNamesPublishThreeProductsWithEveryField) {
   c.contact->setText("qq(123456,234567)");
 
   QStringList texts;
-  QObject::connect(w, &PublishingWindow::status_text_changed, [&](const QString& t) { texts << t; });
+  QList<int> objects;  // as each pass begins
+  QObject::connect(w, &PublishingWindow::status_text_changed, [&](const QString& t) {
+    texts << t;
+    objects << harness::object_census();
+  });
   ASSERT_TRUE(run(w));
+  // A run of thousands of names: a pass and the platform's box leave no object behind.
+  ASSERT_GE(objects.size(), 3);
+  EXPECT_EQ(objects[2], objects[1]) << objects[0];
 
   EXPECT_EQ(texts, (QStringList{QStringLiteral("当前商品一共3个，正在发布第0个"),
                                 QStringLiteral("当前商品一共3个，正在发布第1个"),
