@@ -8,7 +8,10 @@
 //   soak_bench templates [pages=100] [every=10] [scale=0.05]
 
 #include <QAccessible>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QPlainTextEdit>
+#include <QWebEngineProfile>
 #include <QRadioButton>
 #include <QTimer>
 #include <QWebEngineHistory>
@@ -43,6 +46,14 @@ long file_size(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
 }
 
+// Bytes of the files under dir.
+long tree_size(const QString& dir) {
+  long n = 0;
+  QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+  while (it.hasNext()) n += it.nextFileInfo().size();
+  return n;
+}
+
 long long count_rows(const std::string& db_path, const char* table) {
   sqlite3* db = nullptr;
   long long n = -1;
@@ -64,6 +75,7 @@ struct Sample {
   long db = 0, wal = 0;
   long long items = 0, boxes = 0;
   int widgets = 0;  // QWidgets alive in this process
+  long cache_kb = 0;  // the engine's HTTP cache on disk
 };
 
 class Sampler {
@@ -79,19 +91,20 @@ class Sampler {
     s.items = count_rows(journal_, "items");
     s.boxes = count_rows(journal_, "boxes");
     s.widgets = static_cast<int>(QApplication::allWidgets().size());
+    s.cache_kb = tree_size(platform::shared_profile()->cachePath()) / 1024;
     samples_.push_back(s);
-    std::printf("%7d %8.1f %10ld %10ld %9ld %11ld %4d %5d %10ld %10ld %8lld %8lld %7d\n", s.at, s.seconds,
+    std::printf("%7d %8.1f %10ld %10ld %9ld %11ld %4d %5d %10ld %10ld %8lld %8lld %7d %8ld\n", s.at, s.seconds,
                 s.memory.main_pss_kb, s.memory.main_private_kb, s.memory.main_heap_kb, s.memory.engine_pss_kb,
                 s.memory.engine_processes,
-                s.memory.fds, s.db, s.wal, s.items, s.boxes, s.widgets);
+                s.memory.fds, s.db, s.wal, s.items, s.boxes, s.widgets, s.cache_kb);
     std::fflush(stdout);
   }
   static void header(const char* unit) {
     // The accessibility bridge (an AT-SPI bus with QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1) keeps
     // an interface per widget shown: the figures differ with it.
     std::printf("accessibility %s\n", QAccessible::isActive() ? "on" : "off");
-    std::printf("%7s %8s %10s %10s %9s %11s %4s %5s %10s %10s %8s %8s %7s\n", unit, "s", "main PSS", "main priv",
-                "main heap", "engine PSS", "proc", "fds", "db B", "wal B", "items", "boxes", "widgets");
+    std::printf("%7s %8s %10s %10s %9s %11s %4s %5s %10s %10s %8s %8s %7s %8s\n", unit, "s", "main PSS", "main priv",
+                "main heap", "engine PSS", "proc", "fds", "db B", "wal B", "items", "boxes", "widgets", "cache KB");
   }
   // Growth from the first sample at or after warm to the last.
   void summary(int warm, const char* unit) const {
@@ -111,6 +124,8 @@ class Sampler {
                 to.memory.engine_pss_kb - from->memory.engine_pss_kb, to.memory.fds - from->memory.fds,
                 to.db - from->db, to.at > from->at ? double(to.db - from->db) / (to.at - from->at) : 0.0, unit,
                 to.wal, largest_wal());
+    std::printf("engine's HTTP cache on disk %+ld KB (%.1f KB per %s), %ld KB at the end\n", to.cache_kb - from->cache_kb,
+                to.at > from->at ? double(to.cache_kb - from->cache_kb) / (to.at - from->at) : 0.0, unit, to.cache_kb);
     // Two samples are at the mercy of the noise (the engine's share of the pages it shares
     // with this process changes with every process on the machine): the fitted line over
     // every sample from the warm-up on says whether memory keeps climbing.
