@@ -76,6 +76,7 @@ struct Sample {
   long long items = 0, boxes = 0;
   int widgets = 0;  // QWidgets alive in this process
   long cache_kb = 0;  // the engine's HTTP cache on disk
+  long sqlite_kb = 0;  // SQLite's heap in this process (the journal's page cache and statements)
 };
 
 class Sampler {
@@ -92,9 +93,10 @@ class Sampler {
     s.boxes = count_rows(journal_, "boxes");
     s.widgets = static_cast<int>(QApplication::allWidgets().size());
     s.cache_kb = tree_size(platform::shared_profile()->cachePath()) / 1024;
+    s.sqlite_kb = static_cast<long>(sqlite3_memory_used() / 1024);
     samples_.push_back(s);
-    std::printf("%7d %8.1f %10ld %10ld %9ld %11ld %4d %5d %10ld %10ld %8lld %8lld %7d %8ld\n", s.at, s.seconds,
-                s.memory.main_pss_kb, s.memory.main_private_kb, s.memory.main_heap_kb, s.memory.engine_pss_kb,
+    std::printf("%7d %8.1f %10ld %10ld %9ld %7ld %11ld %4d %5d %10ld %10ld %8lld %8lld %7d %8ld\n", s.at, s.seconds,
+                s.memory.main_pss_kb, s.memory.main_private_kb, s.memory.main_heap_kb, s.sqlite_kb, s.memory.engine_pss_kb,
                 s.memory.engine_processes,
                 s.memory.fds, s.db, s.wal, s.items, s.boxes, s.widgets, s.cache_kb);
     std::fflush(stdout);
@@ -103,8 +105,8 @@ class Sampler {
     // The accessibility bridge (an AT-SPI bus with QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1) keeps
     // an interface per widget shown: the figures differ with it.
     std::printf("accessibility %s\n", QAccessible::isActive() ? "on" : "off");
-    std::printf("%7s %8s %10s %10s %9s %11s %4s %5s %10s %10s %8s %8s %7s %8s\n", unit, "s", "main PSS", "main priv",
-                "main heap", "engine PSS", "proc", "fds", "db B", "wal B", "items", "boxes", "widgets", "cache KB");
+    std::printf("%7s %8s %10s %10s %9s %7s %11s %4s %5s %10s %10s %8s %8s %7s %8s\n", unit, "s", "main PSS", "main priv",
+                "main heap", "sqlite", "engine PSS", "proc", "fds", "db B", "wal B", "items", "boxes", "widgets", "cache KB");
   }
   // Growth from the first sample at or after warm to the last.
   void summary(int warm, const char* unit) const {
