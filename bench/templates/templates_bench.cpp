@@ -29,39 +29,13 @@
 #include <string>
 
 #include "demo_bench.h"
+#include "process_memory.h"
 #include "tools/templates/templates_window.h"
 
 namespace {
 
-// Kilobytes of one /proc/PID/smaps_rollup line ("Pss:" or "Rss:").
-long rollup_kb(int pid, const char* key) {
-  QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-  if (!f.open(QIODevice::ReadOnly)) return 0;
-  for (const QByteArray& line : f.readAll().split('\n'))
-    if (line.startsWith(key)) return line.mid(static_cast<int>(strlen(key))).trimmed().split(' ').value(0).toLong();
-  return 0;
-}
-
-// This process and every descendant (by parent id in /proc/PID/stat).
-std::vector<int> process_tree(int root) {
-  std::vector<std::pair<int, int>> all;  // pid, parent
-  for (const QString& name : QDir("/proc").entryList(QDir::Dirs)) {
-    bool ok = false;
-    const int pid = name.toInt(&ok);
-    if (!ok) continue;
-    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!f.open(QIODevice::ReadOnly)) continue;
-    const QByteArray stat = f.readAll();
-    const int close = stat.lastIndexOf(')');
-    const QList<QByteArray> rest = stat.mid(close + 2).split(' ');
-    if (rest.size() > 1) all.emplace_back(pid, rest[1].toInt());
-  }
-  std::vector<int> tree = {root};
-  for (std::size_t i = 0; i < tree.size(); ++i)
-    for (const auto& [pid, parent] : all)
-      if (parent == tree[i]) tree.push_back(pid);
-  return tree;
-}
+using bench::process_tree;
+using bench::rollup_kb;
 
 struct Memory {
   long pss_kb = 0;
