@@ -280,6 +280,7 @@ int soak_templates(bench::DemoBench& b, int argc, char** argv) {
   });
   bench::timed_run(w->controls().analyse, w, &tools::templates::TemplatesWindow::analysis_finished, 24 * 3600 * 1000);
   sampler.summary(10, "page");
+  std::printf("pages on the list: %d\n", pages);
   w->close();
   return 0;
 }
