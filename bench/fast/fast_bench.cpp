@@ -25,6 +25,7 @@
 #include "demo_bench.h"
 #include "process_memory.h"
 #include "product_list_demo.h"
+#include "status_stand_in.h"
 #include "tools/cards/card_window.h"
 #include "tools/common/bulk_status_parts.h"
 #include "tools/common/run_mode.h"
@@ -246,35 +247,12 @@ Outcome cards(int latency) {
   return o;
 }
 
-// The main window's part of a bulk status run: the three buttons, the scratch box and the
-// hidden status browser.
-class StatusStandIn : public QWidget {
- public:
-  StatusStandIn() {
-    auto* column = new QVBoxLayout(this);
-    for (int i = 0; i < 3; ++i) {
-      auto* b = new QPushButton(QStringLiteral("状态%1").arg(i), this);
-      column->addWidget(b);
-      parts.buttons[static_cast<std::size_t>(i)] = b;
-      connect(b, &QPushButton::clicked, this, [this, i] { tools::status::run_bulk_status(*g_ctx, parts, i); });
-    }
-    parts.scratch = new QPlainTextEdit(this);
-    parts.scratch->hide();
-    column->addWidget(parts.scratch);
-    parts.status_browser = new platform::BrowserView(this);
-    parts.status_browser->hide();
-    column->addWidget(parts.status_browser);
-    show();
-  }
-  tools::BulkStatusParts parts;
-};
-
 // 200 products that passed review, 20 pages of 10, all set to sell. Timed from the user's
 // choice of the list until the done message shows.
 Outcome status(int latency) {
   constexpr int kProducts = 200;
   harness::shape_list(*g_demo, kProducts);
-  StatusStandIn main;
+  harness::StatusStandIn main(*g_ctx);
   settle(latency);
   Outcome o;
   Span span;

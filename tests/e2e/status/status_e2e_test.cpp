@@ -18,6 +18,7 @@
 #include "platform/waits.h"
 #include "product_list_demo.h"
 #include "qt_test_hooks.h"
+#include "status_stand_in.h"
 #include "tools/common/bulk_status_parts.h"
 #include "tools/common/tool_window.h"
 #include "tools/status/bulk_status.h"
@@ -44,30 +45,9 @@ void tessaro_test_after_all() { harness::stop_demo(); }
 
 namespace {
 
-const QStringList kCaptions = {u("销售全部商品"), u("暂停全部商品"), u("禁售全部商品")};
+const QStringList& kCaptions = harness::kStatusCaptions;
 
-// The main window's part of the run: the three buttons, the hidden scratch box and the
-// hidden status browser.
-class MainStandIn : public QWidget {
- public:
-  explicit MainStandIn(tools::ToolContext& ctx) {
-    auto* column = new QVBoxLayout(this);
-    for (int i = 0; i < 3; ++i) {
-      auto* b = new QPushButton(kCaptions[i], this);
-      column->addWidget(b);
-      parts.buttons[static_cast<std::size_t>(i)] = b;
-      connect(b, &QPushButton::clicked, this, [&ctx, this, i] { tools::status::run_bulk_status(ctx, parts, i); });
-    }
-    parts.scratch = new QPlainTextEdit(this);
-    parts.scratch->hide();
-    column->addWidget(parts.scratch);
-    parts.status_browser = new platform::BrowserView(this);
-    parts.status_browser->hide();
-    column->addWidget(parts.status_browser);
-    show();
-  }
-  tools::BulkStatusParts parts;
-};
+using MainStandIn = harness::StatusStandIn;
 
 // One status request as the demo recorded it.
 struct Sent {
